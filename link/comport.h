@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The folder that holds SETUP.INI and the ports/ links: the running program's own folder when it
+// can be written, otherwise the per-user configuration folder of the program.
+QString dataFolder();
+QString dataFolderFor(const QString &programFolder);
+
+// Where a COM port number leads: "COMn" on Windows; elsewhere the target of the link
+// ports/comN in the data folder when it exists, otherwise /dev/ttyS<n-1>. Empty for n <= 0.
+QString comPortDevice(int number, const QString &dataFolder);
+
+// The link that gives a device a COM number.
+QString comPortLink(int number, const QString &dataFolder);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+
+// The 8-byte frame the host sends: 02 08 control data0 data1 data2 03 checksum.
+struct HostCommand
+{
+    static constexpr int length = 8;
+
+    qint16 control = 0;
+    qint16 data0 = 0;
+    qint16 data1 = 0;
+    qint16 data2 = 0;
+    qint16 checksum = 0;
+    QByteArray frameText; // the bytes written to the line; empty until the first build
+    QString tag; // "   ", "CAL", "STK" or "RTN"
+};
+
+// What a build reads: the window's switches and the last reply's escrow report.
+struct BuildInputs
+{
+    // State of each channel enable box: 0 clear, 1 ticked, 2 greyed (greyed counts as clear).
+    std::array<int, 7> channelStates{};
+    bool escrow = false; // "Escrow Enable"
+    bool calibration = false; // "Calibration"
+    bool ackToggle = false; // the toggle before this build
+    bool escrowed = false; // the last reply reported a note held in escrow
+    int noteIndex = 0; // channel of that note, 1 to 7, or 0 when unnamed
+};
+
+struct BuildResult
+{
+    HostCommand command;
+    bool ackToggle = false;
+    bool stackRequest = false;
+    bool returnRequest = false;
+    QString hostState; // caption of the host state display
+};
+
+BuildResult BuildCommand(const BuildInputs &inputs);
+
+// XOR of the bytes between the start byte and the end byte's position.
+quint8 frameChecksum(const QByteArray &frame);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The validator's 11-byte reply. Only the start byte, the checksum and the bits of bytes 3 to 5
+// are interpreted; the other bytes are kept and logged as they came.
+struct ValidatorReply
+{
+    static constexpr int length = 11;
+
+    std::array<quint8, length> bytes{};
+
+    // The first reply of a read: nullopt when the read does not begin with the start byte.
+    // Bytes after the eleventh belong to the same read and are dropped.
+    static std::optional<ValidatorReply> fromRead(const QByteArray &read);
+
+    quint8 data0() const { return bytes[3]; }
+    quint8 data1() const { return bytes[4]; }
+    quint8 data2() const { return bytes[5]; }
+    bool checksumOk() const;
+    bool escrowed() const { return data0() & 0x04; }
+    int noteIndex() const { return (data2() & 0x38) / 8; }
+};
+
+// The texts that outlive one reply: the displays keep the last state and event.
+struct DecodeMemory
+{
+    QString stateText;
+    QString eventText;
+    QString lastNoteIndexText;
+};
+
+// Everything the receive side derives from one reply.
+struct DecodedReply
+{
+    bool checksumOk = false;
+    int noteIndex = 0;
+    QString noteIndexText; // "1" to "7", or one blank
+    QString stateTag; // three blanks when none
+    QString eventTag; // three blanks when none
+    DecodeMemory memory; // the texts after this reply
+
+    bool stacked() const { return eventTag == QLatin1String("STD"); }
+    QString stateCaption() const;
+    // The last-event display; noteValue is the note value text of the reply's channel.
+    QString eventCaption(const QString &noteValue) const;
+};
+
+DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previous);
