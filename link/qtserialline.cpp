@@ -1,0 +1,147 @@
+#include "qtserialline.h"
+
+#include "comport.h"
+
+#include <QFileInfo>
+#include <QStringList>
+
+QtSerialLine::QtSerialLine(const QString &dataFolder, QObject *parent)
+    : SerialLine(parent)
+    , folder(dataFolder)
+{
+    connect(&port, &QSerialPort::readyRead, this, &SerialLine::received);
+    connect(&port, &QSerialPort::errorOccurred, this, &QtSerialLine::handleError);
+}
+
+bool QtSerialLine::isOpen() const
+{
+    return port.isOpen();
+}
+
+void QtSerialLine::close()
+{
+    if (port.isOpen())
+        port.close();
+}
+
+bool QtSerialLine::setCommPort(int number)
+{
+    const QString device = comPortDevice(number, folder);
+    if (device.isEmpty()) {
+        fail(QSerialPort::DeviceNotFoundError,
+             QStringLiteral("COM%1 is not a port number.").arg(number));
+        return false;
+    }
+    devicePath = device;
+    port.setPortName(device);
+    return true;
+}
+
+bool QtSerialLine::setSettings(const QString &settings)
+{
+    const QStringList parts = settings.split(QLatin1Char(','));
+    bool baudOk = false;
+    const int baud = parts.value(0).trimmed().toInt(&baudOk);
+    const QString parity = parts.value(1).trimmed().toUpper();
+    const QString dataBits = parts.value(2).trimmed();
+    const QString stopBits = parts.value(3).trimmed();
+    static const QStringList parities{"N", "E", "O"};
+    if (parts.size() != 4 || !baudOk || baud <= 0 || !parities.contains(parity)
+        || dataBits < QLatin1String("5") || dataBits > QLatin1String("8") || dataBits.size() != 1
+        || (stopBits != QLatin1String("1") && stopBits != QLatin1String("2"))) {
+        fail(QSerialPort::UnsupportedOperationError,
+             QStringLiteral("\"%1\" are not line settings.").arg(settings));
+        return false;
+    }
+    port.setBaudRate(baud);
+    port.setParity(parity == QLatin1String("E")   ? QSerialPort::EvenParity
+                   : parity == QLatin1String("O") ? QSerialPort::OddParity
+                                                  : QSerialPort::NoParity);
+    port.setDataBits(QSerialPort::DataBits(dataBits.toInt()));
+    port.setStopBits(stopBits == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    return true;
+}
+
+void QtSerialLine::setDtrEnable(bool on)
+{
+    dtr = on;
+}
+
+void QtSerialLine::setRtsEnable(bool on)
+{
+    rts = on;
+}
+
+bool QtSerialLine::open()
+{
+    if (!port.open(QIODevice::ReadWrite)) {
+        fail(port.error(), port.errorString());
+        return false;
+    }
+    // Modem-control lines can only be switched on an open port. Lines without them (a
+    // pseudo-terminal, some adapters) report the request as unsupported and are used as they are.
+    port.setDataTerminalReady(dtr);
+    port.setRequestToSend(rts);
+    port.clearError();
+    return true;
+}
+
+bool QtSerialLine::write(const QByteArray &bytes)
+{
+    if (!port.isOpen() || port.write(bytes) != bytes.size()) {
+        fail(QSerialPort::WriteError, port.errorString());
+        return false;
+    }
+    return true;
+}
+
+qint64 QtSerialLine::inBufferCount() const
+{
+    return port.bytesAvailable();
+}
+
+QByteArray QtSerialLine::input()
+{
+    return port.readAll();
+}
+
+void QtSerialLine::clearInBuffer()
+{
+    if (port.isOpen())
+        port.clear(QSerialPort::Input);
+}
+
+int QtSerialLine::errorNumber() const
+{
+    return lastError;
+}
+
+QString QtSerialLine::errorDetail() const
+{
+    return lastDetail;
+}
+
+void QtSerialLine::fail(int number, const QString &reason)
+{
+    lastError = number;
+    lastDetail = QStringLiteral("Device: %1\nReason: %2").arg(devicePath, reason);
+}
+
+void QtSerialLine::handleError(QSerialPort::SerialPortError error)
+{
+    if (!port.isOpen())
+        return;
+    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError
+                      || error == QSerialPort::WriteError;
+    if (!lost)
+        return;
+    // A read that returns no bytes can leave a stale error number behind on a healthy line:
+    // the line counts as lost only when a write failed or its device is gone.
+    const bool gone = error == QSerialPort::WriteError || !QFileInfo::exists(devicePath);
+    const QString reason = port.errorString();
+    port.clearError();
+    if (!gone)
+        return;
+    fail(error, reason);
+    emit lineLost();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "serialline.h"
+
+#include <QSerialPort>
+
+// The serial line on a real port. Port numbers resolve to devices through the data folder's
+// ports/ links (see comport.h).
+class QtSerialLine : public SerialLine
+{
+    Q_OBJECT
+
+public:
+    explicit QtSerialLine(const QString &dataFolder, QObject *parent = nullptr);
+
+    bool isOpen() const override;
+    void close() override;
+    bool setCommPort(int number) override;
+    bool setSettings(const QString &settings) override;
+    void setDtrEnable(bool on) override;
+    void setRtsEnable(bool on) override;
+    bool open() override;
+    bool write(const QByteArray &bytes) override;
+    qint64 inBufferCount() const override;
+    QByteArray input() override;
+    void clearInBuffer() override;
+    int errorNumber() const override;
+    QString errorDetail() const override;
+
+    QString device() const { return devicePath; }
+
+private:
+    void fail(int number, const QString &reason);
+    void handleError(QSerialPort::SerialPortError error);
+
+    QString folder;
+    QString devicePath;
+    QSerialPort port;
+    bool dtr = false;
+    bool rts = false;
+    int lastError = 0;
+    QString lastDetail;
+};

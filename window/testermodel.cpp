@@ -1,0 +1,364 @@
+#include "testermodel.h"
+
+#include "numbers.h"
+#include "serialline.h"
+#include "trafficlines.h"
+
+namespace {
+
+constexpr int lampMilliseconds = 24;
+// Long enough for the rest of a garbled 11-byte transmission to arrive at 9600 baud.
+constexpr int resyncMilliseconds = 30;
+constexpr int shortestInterval = 30;
+constexpr int longestInterval = 65535;
+constexpr qint64 replyThreshold = 10;
+
+} // namespace
+
+const QColor TesterModel::lampDark(0x40, 0x00, 0x00);
+const QColor TesterModel::lampLit(0xFF, 0x00, 0x00);
+
+TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *parent)
+    : QObject(parent)
+    , MSComm1(line)
+    , layoutProfile(layout)
+{
+    controls.sendLamp = lampDark;
+    controls.receiveLamp = lampDark;
+    controls.channelCaptions = {"1", "2", "5", "10", "20", "50", "100"};
+
+    PollTime.setTimerType(Qt::PreciseTimer);
+    LEDBlink.setInterval(lampMilliseconds);
+    LEDBlink.setSingleShot(true);
+    resyncWait.setInterval(resyncMilliseconds);
+    resyncWait.setSingleShot(true);
+
+    connect(&PollTime, &QTimer::timeout, this, &TesterModel::pollTick);
+    connect(&LEDBlink, &QTimer::timeout, this, &TesterModel::dimLamps);
+    connect(&resyncWait, &QTimer::timeout, this, &TesterModel::endResync);
+    connect(MSComm1, &SerialLine::received, this, &TesterModel::ReceiveReply);
+    connect(MSComm1, &SerialLine::lineLost, this, &TesterModel::lineLost);
+}
+
+void TesterModel::setPortText(const QString &text)
+{
+    controls.portText = text;
+}
+
+void TesterModel::setIntervalText(const QString &text)
+{
+    if (controls.intervalText == text)
+        return;
+    controls.intervalText = text;
+    emit intervalTextChanged(text);
+}
+
+void TesterModel::setChannelCaption(int index, const QString &caption)
+{
+    if (controls.channelCaptions[index] == caption)
+        return;
+    controls.channelCaptions[index] = caption;
+    emit channelCaptionsChanged();
+}
+
+void TesterModel::setChannelState(int index, int state)
+{
+    controls.channelStates[index] = state;
+}
+
+void TesterModel::setEscrow(bool on)
+{
+    controls.escrow = on;
+}
+
+void TesterModel::setCalibration(bool on)
+{
+    controls.calibration = on;
+}
+
+void TesterModel::setRunSwitch(bool on)
+{
+    if (controls.runSwitch == on)
+        return;
+    controls.runSwitch = on;
+    emit runSwitchChanged(on);
+    if (on)
+        startRun();
+    else
+        suspend();
+}
+
+void TesterModel::clickModeButton()
+{
+    link.pollMode = nextPollMode(link.pollMode);
+    emit modeChanged();
+}
+
+void TesterModel::setPollMode(PollMode mode)
+{
+    link.pollMode = mode;
+    emit modeChanged();
+}
+
+void TesterModel::setComPort(qint16 port)
+{
+    link.comPort = port;
+}
+
+void TesterModel::markPortForReopen()
+{
+    link.portReopenPending = true;
+}
+
+void TesterModel::closePort()
+{
+    if (MSComm1->isOpen())
+        MSComm1->close();
+}
+
+void TesterModel::startRun()
+{
+    const std::optional<double> port = Numbers::parse(controls.portText);
+    // A number beyond the port number's 16 bits cannot name a port: it is refused like text.
+    if (!port || !Numbers::toInt16(controls.portText)) {
+        rejectEntry(Entry::Port);
+        return;
+    }
+    std::optional<double> interval = Numbers::parse(controls.intervalText);
+    if (!interval) {
+        rejectEntry(Entry::Interval);
+        return;
+    }
+    if (*port != link.comPort) {
+        link.portReopenPending = true;
+        link.comPort = *Numbers::toInt16(controls.portText);
+    }
+    if (*interval < shortestInterval) {
+        setIntervalText(QString::number(shortestInterval));
+        interval = shortestInterval;
+    } else if (*interval > longestInterval) {
+        setIntervalText(QString::number(longestInterval));
+        interval = longestInterval;
+    }
+    if (link.pollMode == NormalPoll || link.pollMode == NegativeAck) {
+        setPollTimerInterval(int(Numbers::roundHalfEven(*interval)));
+        setPollTimerEnabled(true);
+        link.replyReceived = true;
+        link.ackToggle = true;
+        trafficLog.clear();
+        emit logChanged();
+    }
+    if (layoutProfile == HighColour)
+        MSComm1->clearInBuffer();
+    SendCommand();
+}
+
+void TesterModel::suspend()
+{
+    setPollTimerEnabled(false);
+    controls.hostState = QStringLiteral(" SYSTEM SUSPENDED");
+    emit displaysChanged();
+}
+
+void TesterModel::rejectEntry(Entry entry)
+{
+    emit entryRejected(entry);
+    setRunSwitch(false);
+}
+
+void TesterModel::SendCommand()
+{
+    if (link.portReopenPending)
+        OpenSerialPort();
+    if (!link.portReady)
+        return;
+    link.portReopenPending = false;
+
+    controls.sendLamp = lampLit;
+    if (!LEDBlink.isActive())
+        LEDBlink.start();
+    emit lampsChanged();
+
+    if (link.replyReceived && link.pollMode != NegativeAck)
+        BuildCommand();
+    // Before the first build there is nothing to send.
+    if (!link.command.frameText.isEmpty() && !MSComm1->write(link.command.frameText)) {
+        lineLost();
+        return;
+    }
+    LogCommand();
+    link.replyReceived = false;
+    if (link.pollMode == StepInto)
+        setRunSwitch(false);
+}
+
+void TesterModel::BuildCommand()
+{
+    BuildInputs in;
+    in.channelStates = controls.channelStates;
+    in.escrow = controls.escrow;
+    in.calibration = controls.calibration;
+    in.ackToggle = link.ackToggle;
+    in.escrowed = link.lastReply.escrowed();
+    in.noteIndex = link.noteIndex;
+
+    const BuildResult built = ::BuildCommand(in);
+    link.command = built.command;
+    link.ackToggle = built.ackToggle;
+    link.stackRequest = built.stackRequest;
+    link.returnRequest = built.returnRequest;
+    controls.hostState = built.hostState;
+    emit displaysChanged();
+}
+
+void TesterModel::OpenSerialPort()
+{
+    closePort();
+    const bool opened = MSComm1->setCommPort(link.comPort)
+                        && MSComm1->setSettings(QStringLiteral("9600, E, 7, 1"))
+                        && (MSComm1->setDtrEnable(true), MSComm1->setRtsEnable(true), true)
+                        && MSComm1->open();
+    if (!opened) {
+        portFailure(MSComm1->errorNumber(), MSComm1->errorDetail());
+        return;
+    }
+    link.portReady = true;
+}
+
+void TesterModel::portFailure(int errorNumber, const QString &detail)
+{
+    link.portReady = false;
+    link.portReopenPending = true;
+    setRunSwitch(false);
+    emit portFailed(QStringLiteral("Communication Port Error (#:%1).  COM port maybe in use by "
+                                   "other application(s) or does not exist.")
+                            .arg(errorNumber),
+                    detail);
+    emit entryRejected(Entry::Port);
+}
+
+void TesterModel::lineLost()
+{
+    if (!link.portReady)
+        return;
+    closePort();
+    portFailure(MSComm1->errorNumber(), MSComm1->errorDetail());
+}
+
+void TesterModel::ReceiveReply()
+{
+    if (!link.portReady || MSComm1->inBufferCount() <= replyThreshold)
+        return;
+    const std::optional<ValidatorReply> reply = ValidatorReply::fromRead(MSComm1->input());
+    if (!reply) {
+        startResync();
+        return;
+    }
+    controls.receiveLamp = lampLit;
+    emit lampsChanged();
+
+    link.lastReply = *reply;
+    const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
+    if (decoded.checksumOk)
+        link.replyReceived = true;
+    link.stateTag = decoded.stateTag;
+    link.eventTag = decoded.eventTag;
+    link.noteIndex = decoded.noteIndex;
+    link.noteIndexText = decoded.noteIndexText;
+    link.decodeMemory = decoded.memory;
+
+    LogReply();
+    controls.validatorState = decoded.stateCaption();
+    const QString noteValue = link.noteIndex ? noteTally.noteValue(link.noteIndex - 1) : QString();
+    controls.lastEvent = decoded.eventCaption(noteValue);
+    emit displaysChanged();
+
+    // A corrupt reply is not counted: the validator sends it again for the repeated command.
+    if (decoded.stacked() && decoded.checksumOk && link.pollMode != NegativeAck)
+        CountNote();
+}
+
+void TesterModel::LogCommand()
+{
+    if (!link.replyReceived)
+        LogReply();
+    trafficLog.writeSent(sentFrameLine(link.command));
+    emit logChanged();
+}
+
+void TesterModel::LogReply()
+{
+    if (link.replyReceived) {
+        trafficLog.writeReply(
+                replyLine(link.lastReply, link.stateTag, link.noteIndexText, link.eventTag));
+    } else {
+        trafficLog.writeReply(noResponseLine());
+        controls.validatorState = QStringLiteral(" ");
+        emit displaysChanged();
+    }
+    emit logChanged();
+}
+
+void TesterModel::CountNote()
+{
+    noteTally.CountNote(link.noteIndex);
+    emit tallyChanged();
+}
+
+void TesterModel::ResetTotals()
+{
+    noteTally.ResetTotals();
+    emit tallyChanged();
+}
+
+void TesterModel::ValueChg()
+{
+    noteTally.ValueChg(controls.channelCaptions);
+    emit tallyChanged();
+}
+
+void TesterModel::pollTick()
+{
+    if (controls.runSwitch)
+        SendCommand();
+}
+
+void TesterModel::dimLamps()
+{
+    controls.sendLamp = lampDark;
+    controls.receiveLamp = lampDark;
+    emit lampsChanged();
+}
+
+void TesterModel::startResync()
+{
+    // The poll timer rests while the rest of the garbled transmission arrives; replies that
+    // come meanwhile are handled as usual. The input is discarded when the wait is over.
+    setPollTimerEnabled(false);
+    resyncWait.start();
+}
+
+void TesterModel::endResync()
+{
+    MSComm1->clearInBuffer();
+    setPollTimerEnabled(true);
+}
+
+void TesterModel::setPollTimerEnabled(bool enabled)
+{
+    pollTimerEnabled = enabled;
+    if (!enabled)
+        PollTime.stop();
+    else if (pollTimerInterval > 0 && !PollTime.isActive())
+        PollTime.start(pollTimerInterval);
+}
+
+void TesterModel::setPollTimerInterval(int milliseconds)
+{
+    // A new interval restarts the count, as on a run start.
+    pollTimerInterval = milliseconds;
+    if (pollTimerEnabled && pollTimerInterval > 0)
+        PollTime.start(pollTimerInterval);
+    else
+        PollTime.stop();
+}

@@ -1,0 +1,143 @@
+#pragma once
+
+#include "hostcommand.h"
+#include "notetally.h"
+#include "pollmode.h"
+#include "trafficlog.h"
+#include "validatorreply.h"
+
+#include <QColor>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+class SerialLine;
+
+// The members that the send and receive sides share.
+struct LinkMembers
+{
+    HostCommand command; // the last frame built: control, data0 .. checksum, frameText, tag
+    bool ackToggle = false;
+    bool stackRequest = false;
+    bool returnRequest = false;
+    bool replyReceived = false; // a reply with a good checksum arrived since the last send
+    PollMode pollMode = NoPollMode;
+    bool portReopenPending = false; // the next send opens the port first
+    bool portReady = false; // the last open succeeded
+    qint16 comPort = 0; // 1 = COM1
+    ValidatorReply lastReply; // the last reply that began with the start byte
+    int noteIndex = 0; // channel of the last reply, 0 for none
+    QString stateTag;
+    QString eventTag;
+    QString noteIndexText;
+    DecodeMemory decodeMemory; // stateText, eventText, lastNoteIndexText
+};
+
+// What the tester window's controls hold. The window mirrors these into its widgets; the
+// operator's changes come back through the setters.
+struct PanelState
+{
+    bool runSwitch = false; // Check4
+    bool escrow = false; // Check6
+    bool calibration = false; // Check3
+    std::array<QString, 7> channelCaptions; // Check1 captions: the channels' note values
+    std::array<int, 7> channelStates{}; // Check1 values: 0 clear, 1 ticked, 2 greyed
+    QString portText; // Text1
+    QString intervalText; // Text2
+    QString hostState; // Label14
+    QString validatorState; // Label15
+    QString lastEvent; // Label13
+    QColor sendLamp; // Shape2(0)
+    QColor receiveLamp; // Shape2(1)
+};
+
+// The tester window without its widgets: the poll cycle, the serial port, the receive side,
+// the traffic log and the note tally. Everything runs on the thread that owns it.
+class TesterModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class Entry { Port, Interval };
+
+    static const QColor lampDark;
+    static const QColor lampLit;
+
+    // The line stays the caller's; layout selects the few behaviours that differ by layout.
+    TesterModel(SerialLine *line, DisplayProfile layout, QObject *parent = nullptr);
+
+    const LinkMembers &members() const { return link; }
+    const PanelState &panel() const { return controls; }
+    const TrafficLog &log() const { return trafficLog; }
+    const NoteTally &tally() const { return noteTally; }
+    DisplayProfile layout() const { return layoutProfile; }
+    bool pollTimerActive() const { return PollTime.isActive(); }
+    int pollInterval() const { return pollTimerInterval; }
+
+    void setPortText(const QString &text);
+    void setIntervalText(const QString &text);
+    void setChannelCaption(int index, const QString &caption);
+    void setChannelState(int index, int state);
+    void setEscrow(bool on);
+    void setCalibration(bool on);
+    // The run switch changed, by the operator or by the program.
+    void setRunSwitch(bool on);
+    void clickModeButton();
+    // Selects a mode before the window opens; the opening then advances it once.
+    void setPollMode(PollMode mode);
+    void setComPort(qint16 port);
+    void markPortForReopen();
+    void closePort();
+
+    void SendCommand();
+    void ResetTotals();
+    void ValueChg();
+
+signals:
+    void runSwitchChanged(bool on);
+    void intervalTextChanged(const QString &text);
+    void entryRejected(TesterModel::Entry entry);
+    void portFailed(const QString &message, const QString &detail);
+    void modeChanged();
+    void logChanged();
+    void displaysChanged();
+    void lampsChanged();
+    void tallyChanged();
+    void channelCaptionsChanged();
+
+private:
+    void BuildCommand();
+    void OpenSerialPort();
+    void ReceiveReply();
+    void LogCommand();
+    void LogReply();
+    void CountNote();
+
+    void startRun();
+    void suspend();
+    void rejectEntry(Entry entry);
+    void portFailure(int errorNumber, const QString &detail);
+    void lineLost();
+    void pollTick();
+    void dimLamps();
+    void startResync();
+    void endResync();
+    void setPollTimerEnabled(bool enabled);
+    void setPollTimerInterval(int milliseconds);
+
+    SerialLine *MSComm1;
+    DisplayProfile layoutProfile;
+    LinkMembers link;
+    PanelState controls;
+    TrafficLog trafficLog;
+    NoteTally noteTally;
+
+    QTimer PollTime; // sends while the run switch is on
+    QTimer LEDBlink; // dims the lamps 24 ms after a send
+    QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
+    // A timer with interval 0 raises no tick; Qt's would fire continuously, so it is only
+    // started with a non-zero interval.
+    bool pollTimerEnabled = true;
+    int pollTimerInterval = 0;
+};
