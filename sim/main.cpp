@@ -1,0 +1,220 @@
+#include "comport.h"
+#include "console.h"
+#include "linereader.h"
+#include "notefeeder.h"
+#include "portlink.h"
+#include "pseudoterminal.h"
+#include "scriptplayer.h"
+#include "signalwatcher.h"
+#include "validatorengine.h"
+#include "validatorline.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QSerialPort>
+#include <QTime>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void printLine(FILE *stream, const QString &text)
+{
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
+    std::fflush(stream);
+}
+
+void logFrame(const char *direction, const QByteArray &bytes, const char *note = "")
+{
+    printLine(stderr,
+              QStringLiteral("%1 %2 %3%4")
+                      .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")),
+                           QLatin1String(direction),
+                           QString::fromLatin1(bytes.toHex(' ').toUpper()), QLatin1String(note)));
+}
+
+int failWith(const QString &text)
+{
+    printLine(stderr, QStringLiteral("brisvel-validator-sim: %1").arg(text));
+    return 1;
+}
+
+std::unique_ptr<QIODevice> openSerialDevice(const QString &path, QString *errorText)
+{
+    auto port = std::make_unique<QSerialPort>(path);
+    port->setBaudRate(QSerialPort::Baud9600);
+    port->setParity(QSerialPort::EvenParity);
+    port->setDataBits(QSerialPort::Data7);
+    port->setStopBits(QSerialPort::OneStop);
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!port->open(QIODevice::ReadWrite)) {
+        *errorText = QStringLiteral("%1: %2").arg(path, port->errorString());
+        return nullptr;
+    }
+    return port;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brisvel-validator-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRISVEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            QStringLiteral("Plays a banknote validator on a serial line for the Brisvel tester.\n"
+                           "Commands, one a line on standard input or in a script: ")
+            + Console::commandNames().join(QStringLiteral(", "))
+            + QStringLiteral("; in scripts also wait MS."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption ptyOption(
+            QStringLiteral("pty"),
+            QStringLiteral("Open a pseudo-terminal; print its slave path on the first line."));
+    const QCommandLineOption comOption(
+            QStringLiteral("com"),
+            QStringLiteral("As --pty, and link it as COM N (ports/comN in the data folder)."),
+            QStringLiteral("N"));
+    const QCommandLineOption deviceOption(
+            QStringLiteral("device"),
+            QStringLiteral("Use a real serial device at 9600 baud, 7E1 (null-modem cable)."),
+            QStringLiteral("PATH"));
+    const QCommandLineOption dataFolderOption(
+            QStringLiteral("data-folder"),
+            QStringLiteral("Folder holding ports/ (default: the tester's data folder)."),
+            QStringLiteral("DIR"));
+    const QCommandLineOption scriptOption(
+            QStringLiteral("script"),
+            QStringLiteral("Play the commands of FILE, with wait MS between them."),
+            QStringLiteral("FILE"));
+    const QCommandLineOption autoOption(
+            QStringLiteral("auto"),
+            QStringLiteral("Insert a note of a random enabled channel every SECONDS."),
+            QStringLiteral("SECONDS"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Seed of the random choice of --auto."),
+                                        QStringLiteral("N"));
+    const QCommandLineOption fastOption(
+            QStringLiteral("fast"),
+            QStringLiteral("Reply at once instead of when a real reply would have arrived."));
+    const QCommandLineOption verboseOption(
+            QStringLiteral("verbose"),
+            QStringLiteral("Print every frame received and sent on standard error."));
+    parser.addOptions({ptyOption, comOption, deviceOption, dataFolderOption, scriptOption,
+                       autoOption, seedOption, fastOption, verboseOption});
+    parser.process(app);
+
+    const int lines = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
+                      + int(parser.isSet(deviceOption));
+    if (lines != 1)
+        return failWith(QStringLiteral("give one of --pty, --com N or --device PATH"));
+    bool ok = true;
+    const int comNumber = parser.isSet(comOption) ? parser.value(comOption).toInt(&ok) : 0;
+    if (!ok || (parser.isSet(comOption) && comNumber <= 0))
+        return failWith(QStringLiteral("--com needs a port number from 1"));
+    const double autoSeconds = parser.isSet(autoOption) ? parser.value(autoOption).toDouble(&ok)
+                                                        : 0;
+    const qint64 autoMs = std::isfinite(autoSeconds) ? qRound64(autoSeconds * 1000) : -1;
+    if (!ok || autoMs < 0 || (parser.isSet(autoOption) && autoMs == 0))
+        return failWith(QStringLiteral("--auto needs a positive number of seconds"));
+    const quint32 seed = parser.isSet(seedOption) ? parser.value(seedOption).toUInt(&ok)
+                                                  : QRandomGenerator::global()->generate();
+    if (!ok)
+        return failWith(QStringLiteral("--seed needs a whole number"));
+    const bool verbose = parser.isSet(verboseOption);
+
+    // Set up before the line opens, so that a signal at any later point still cleans up.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::signalled, &app, &QCoreApplication::quit);
+
+    std::unique_ptr<QIODevice> device;
+    QString devicePath;
+    QString errorText;
+    if (parser.isSet(deviceOption)) {
+        devicePath = parser.value(deviceOption);
+        device = openSerialDevice(devicePath, &errorText);
+        if (!device)
+            return failWith(errorText);
+    } else {
+        auto pty = std::make_unique<PseudoTerminal>();
+        if (!pty->openPair())
+            return failWith(pty->errorString());
+        devicePath = pty->slaveName();
+        device = std::move(pty);
+    }
+
+    // Declared after the device: the link goes before the line it names.
+    PortLink portLink;
+    if (comNumber > 0) {
+        const QString folder = parser.isSet(dataFolderOption) ? parser.value(dataFolderOption)
+                                                              : dataFolder();
+        if (!portLink.create(comNumber, folder, devicePath, &errorText))
+            return failWith(errorText);
+    }
+    printLine(stdout, devicePath);
+
+    ValidatorEngine engine;
+    ValidatorLine line(engine, device.get());
+    line.setFast(parser.isSet(fastOption));
+    if (verbose) {
+        QObject::connect(&line, &ValidatorLine::received, &line,
+                         [](const QByteArray &bytes, bool ok) {
+                             logFrame("<-", bytes, ok ? "" : " (ignored)");
+                         });
+        QObject::connect(&line, &ValidatorLine::sent, &line,
+                         [](const QByteArray &bytes) { logFrame("->", bytes); });
+    }
+
+    Console console(engine, line);
+    QObject::connect(&console, &Console::output, &console,
+                     [](const QString &text) { printLine(stdout, text); });
+    QObject::connect(&console, &Console::error, &console,
+                     [](const QString &text) { printLine(stderr, text); });
+    QObject::connect(&console, &Console::quitRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(&console, &Console::hangUpRequested, &line, &ValidatorLine::hangUp);
+    QObject::connect(&console, &Console::hangUpRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+
+    LineReader input(0);
+    QObject::connect(&input, &LineReader::lineRead, &console, &Console::execute);
+
+    ScriptPlayer script(console);
+    QObject::connect(&script, &ScriptPlayer::error, &console, &Console::error);
+    QObject::connect(&console, &Console::quitRequested, &script, &ScriptPlayer::stop);
+    QObject::connect(&console, &Console::hangUpRequested, &script, &ScriptPlayer::stop);
+    if (parser.isSet(scriptOption)) {
+        if (!script.load(parser.value(scriptOption), &errorText))
+            return failWith(errorText);
+        script.start();
+    }
+
+    NoteFeeder feeder(engine, seed);
+    if (autoMs > 0) {
+        if (verbose) {
+            QObject::connect(&feeder, &NoteFeeder::inserted, &feeder, [](int channel) {
+                printLine(stderr, QStringLiteral("auto: insert %1").arg(channel));
+            });
+        }
+        feeder.start(std::chrono::milliseconds(autoMs));
+    }
+
+    if (auto *port = qobject_cast<QSerialPort *>(device.get())) {
+        QObject::connect(
+                port, &QSerialPort::errorOccurred, port, [&](QSerialPort::SerialPortError e) {
+                    if (e == QSerialPort::ResourceError) {
+                        printLine(stderr,
+                                  QStringLiteral("%1: %2").arg(devicePath, port->errorString()));
+                        QCoreApplication::exit(1);
+                    }
+                });
+    }
+
+    return app.exec();
+}

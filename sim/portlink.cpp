@@ -1,0 +1,45 @@
+#include "portlink.h"
+
+#include "comport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+PortLink::~PortLink()
+{
+    remove();
+}
+
+bool PortLink::create(int comNumber, const QString &dataFolder, const QString &target,
+                      QString *errorText)
+{
+    const QString path = comPortLink(comNumber, dataFolder);
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        *errorText = QStringLiteral("cannot create %1").arg(QFileInfo(path).absolutePath());
+        return false;
+    }
+    const QFileInfo existing(path);
+    if (existing.isSymLink()) {
+        QFile::remove(path);
+    } else if (existing.exists()) {
+        *errorText = QStringLiteral("%1 exists and is not a link").arg(path);
+        return false;
+    }
+    if (!QFile::link(target, path)) {
+        *errorText = QStringLiteral("cannot create the link %1").arg(path);
+        return false;
+    }
+    m_path = path;
+    m_target = target;
+    return true;
+}
+
+void PortLink::remove()
+{
+    if (m_path.isEmpty())
+        return;
+    if (QFileInfo(m_path).symLinkTarget() == m_target)
+        QFile::remove(m_path);
+    m_path.clear();
+}

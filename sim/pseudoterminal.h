@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QIODevice>
+
+class QSocketNotifier;
+
+// The master side of a pseudo-terminal pair in raw mode, as a sequential device. The tester
+// opens the slave side as if it were a serial port. Available on POSIX systems only.
+class PseudoTerminal : public QIODevice
+{
+    Q_OBJECT
+
+public:
+    explicit PseudoTerminal(QObject *parent = nullptr);
+    ~PseudoTerminal() override;
+
+    static bool available();
+
+    // Creates the pair and opens the master side for reading and writing.
+    bool openPair();
+    // The path of the slave side, for the tester to open.
+    QString slaveName() const { return m_slaveName; }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+    qint64 bytesToWrite() const override;
+    void close() override;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    bool fail(const char *step);
+    void readMaster();
+    void writeMaster();
+
+    int m_master = -1;
+    // Kept open so that the master never sees a hang-up while no tester has the slave open.
+    int m_slave = -1;
+    QString m_slaveName;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    QByteArray m_incoming;
+    QByteArray m_outgoing;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class Console;
+
+// Plays console commands from a script; "wait MS" pauses the script, not the simulator.
+class ScriptPlayer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScriptPlayer(Console &console, QObject *parent = nullptr);
+
+    bool load(const QString &path, QString *errorText);
+    void setLines(const QStringList &lines) { m_lines = lines; }
+    // Runs the commands up to the first wait at once, the rest as the waits run out.
+    void start();
+    void stop();
+    bool waiting() const { return m_wait.isActive(); }
+
+signals:
+    void finished();
+    void error(const QString &text);
+
+private:
+    void playOn();
+
+    Console &m_console;
+    QStringList m_lines;
+    qsizetype m_next = 0;
+    bool m_stopped = false;
+    QTimer m_wait;
+};

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// One thing taken from the line: a command frame with its reply, or bytes thrown away while
+// looking for the next start byte (then the reply is empty).
+struct Exchange
+{
+    QByteArray received;
+    QByteArray reply;
+};
+
+// The validator's side of the protocol, without any transport: command bytes in, reply frames
+// out. Each command with a new ACK bit moves the validator one step on; a command repeating
+// the ACK bit gets the previous reply again, so the host can retransmit without losing events.
+class ValidatorEngine
+{
+public:
+    // Conditions raised by the operator. Jam, stacker full and calibration are states that
+    // last until clear(); the others are events reported once.
+    enum class Fault { Jam, StackerFull, Cheat, Reject, Failure, PowerUp, Calibration };
+
+    static constexpr int commandLength = 8;
+    static constexpr int replyLength = 11;
+    static constexpr int channelCount = 7;
+
+    // Splits the bytes into frames, answers the well-formed ones and throws the rest away up to
+    // the next start byte. An incomplete frame at the end waits for the next call.
+    QList<Exchange> receive(const QByteArray &bytes);
+
+    // Start byte, length byte, end byte and checksum all right.
+    static bool wellFormed(const QByteArray &frame);
+    // The reply to a well-formed command frame.
+    QByteArray answer(const QByteArray &command);
+
+    // A note of the given channel (1 to 7) enters the validator with the next new command.
+    // False when the channel does not exist or the validator cannot take a note now.
+    bool insertNote(int channel);
+    bool readyForNote() const;
+    void raise(Fault fault);
+    // Back to idle: faults, pending events and the note being handled are gone.
+    void clear();
+
+    // The channel enable bits (data0) of the last command, 0 before the first.
+    quint8 enabledChannels() const { return m_enabledChannels; }
+    int commands() const { return m_commands; }
+    int stacked() const { return m_stacked; }
+    int returned() const { return m_returned; }
+
+private:
+    enum class Stage { Idle, Accepting, Escrowed, Stacking, Returning };
+
+    QByteArray advance(quint8 control, quint8 data0, quint8 data1);
+    bool halted() const { return m_jammed || m_stackerFull || m_calibrating; }
+
+    QByteArray m_pending; // bytes waiting to complete a frame
+    std::optional<int> m_lastAck; // ACK bit of the last command answered
+    QByteArray m_lastReply;
+
+    Stage m_stage = Stage::Idle;
+    int m_channel = 0; // the note being handled
+    int m_acceptingReplies = 0;
+    int m_insertedChannel = 0; // a note waiting for the next step
+
+    // One-shot event bits for the next new reply, by reply data byte. The first reply after
+    // start reports the power-up.
+    quint8 m_events[3] = {0, 0, 0x01};
+    bool m_jammed = false;
+    bool m_stackerFull = false;
+    bool m_calibrating = false;
+
+    quint8 m_enabledChannels = 0;
+    int m_commands = 0;
+    int m_stacked = 0;
+    int m_returned = 0;
+};

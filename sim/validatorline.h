@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <bitset>
+#include <chrono>
+
+class QIODevice;
+class ValidatorEngine;
+
+// Puts a ValidatorEngine on a line: reads the commands that arrive on the device, writes the
+// engine's replies back when a real validator's would have arrived, and applies the line
+// faults that the host's own tests need.
+class ValidatorLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Each applies once, to the next reply written (or withheld).
+    enum class Fault { Drop, Corrupt, Garbage, Split, Extra, Late };
+
+    // At 9600 baud a character of 10 bits (start, 7 data, parity, stop) takes 1.0417 ms.
+    // A real validator's reply has finished arriving 19 characters after the host began to
+    // write its command: the command's 8 and the reply's 11, about 19.8 ms. The command's 8
+    // are already spent when its last byte arrives, so the reply is due 11 characters, about
+    // 11.5 ms, after receipt.
+    static constexpr std::chrono::nanoseconds replyDelay{11LL * 10 * 1'000'000'000 / 9600};
+    // The gap between the two pieces of a split reply, and where it is cut.
+    static constexpr std::chrono::milliseconds splitGap{6};
+    static constexpr int splitAt = 4;
+    static constexpr char garbageByte = 0x55;
+    static constexpr char corruptMask = 0x55;
+    static const QByteArray extraBytes;
+
+    ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent = nullptr);
+
+    // Reply at once instead of after replyDelay.
+    void setFast(bool fast) { m_fast = fast; }
+    void inject(Fault fault);
+    // Closes the line; nothing more is read or written.
+    void hangUp();
+
+    // Replies written to the line in full.
+    int repliesSent() const { return m_repliesSent; }
+
+signals:
+    // A command frame (answered true) or bytes thrown away (answered false).
+    void received(const QByteArray &bytes, bool answered);
+    void sent(const QByteArray &bytes);
+
+private:
+    struct Piece
+    {
+        qint64 dueNs;
+        QByteArray bytes;
+        bool endsReply;
+    };
+
+    void readCommands();
+    void sendReply(QByteArray reply);
+    void schedule(qint64 dueNs, const QByteArray &bytes, bool endsReply);
+    void writeDue();
+    bool takeFault(Fault fault);
+
+    ValidatorEngine &m_engine;
+    QPointer<QIODevice> m_device;
+    bool m_fast = false;
+    std::bitset<6> m_faults;
+    QByteArray m_held; // a late reply, written when the next command arrives
+    QList<Piece> m_queue; // in order of writing; due times never decrease
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    int m_repliesSent = 0;
+};
