@@ -1,0 +1,181 @@
+#include "setupfile.h"
+
+#include "numbers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringList>
+
+namespace {
+
+constexpr int lineCount = 17;
+constexpr int prefixKeyWidth = 12;
+
+// Positions in a settings text are 16-bit, which bounds the text the format provides for.
+constexpr qsizetype readableLength = 32767;
+
+const char *const keys[lineCount] = {
+        "Sys.Color", "Com.Setting", "Poll.Rate", "1st.Value", "2nd.Value", "3rd.Value",
+        "4th.Value", "5th.Value",   "6th.Value", "7th.Value", "1st.Check", "2nd.Check",
+        "3rd.Check", "4th.Check",   "5th.Check", "6th.Check", "7th.Check"};
+
+struct LineSpan
+{
+    qsizetype end; // where the line's text stops, before its CR LF or LF
+    qsizetype next; // where the following line starts
+};
+
+// A bare LF ends a line as well as CR LF does, so files saved by an editor with Unix line ends
+// still read; a CR elsewhere is part of the text.
+LineSpan firstLine(const QString &text)
+{
+    const qsizetype lf = text.indexOf(QLatin1Char('\n'));
+    if (lf < 0)
+        return {text.size(), text.size()};
+    const bool crBefore = lf > 0 && text.at(lf - 1) == QLatin1Char('\r');
+    return {crBefore ? lf - 1 : lf, lf + 1};
+}
+
+// Only lines that end within the first 32,767 characters are read: a longer file is damaged, so
+// a line reaching past that bound is taken as missing rather than cut short, while the lines
+// before it keep their values.
+QString readablePart(const QString &text)
+{
+    if (text.size() <= readableLength)
+        return text;
+    QString part = text.left(readableLength);
+    part.truncate(part.lastIndexOf(QLatin1Char('\n')) + 1);
+    return part;
+}
+
+std::optional<qint16> readInt16(QString &remainder)
+{
+    const std::optional<QString> value = ReadNextSetting(remainder);
+    return value ? Numbers::toInt16(*value) : std::nullopt;
+}
+
+} // namespace
+
+SetupSettings SetupSettings::defaults(DisplayProfile profile)
+{
+    SetupSettings settings;
+    settings.displayProfile = profile;
+    return settings;
+}
+
+std::array<QString, SetupSettings::channelCount> SetupSettings::defaultChannelValues()
+{
+    return {QStringLiteral("1"),  QStringLiteral("2"),  QStringLiteral("5"),  QStringLiteral("10"),
+            QStringLiteral("20"), QStringLiteral("50"), QStringLiteral("100")};
+}
+
+std::optional<QString> ReadNextSetting(QString &remainder)
+{
+    if (remainder.isEmpty())
+        return std::nullopt;
+    const LineSpan span = firstLine(remainder);
+    const QString line = remainder.left(span.end);
+    remainder.remove(0, span.next);
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals < 0 || equals + 1 >= line.size())
+        return std::nullopt;
+    return line.mid(equals + 2);
+}
+
+// Lines are taken strictly in order and keys are never compared, so "missing" can only mean
+// missing at the end: a short file gives its trailing values their defaults. A line without "="
+// still counts as its line, so the lines after it keep their places. Each unreadable value (not
+// a number, out of range, a state other than 0, 1 or 2) keeps its default while the others are
+// read as usual.
+SetupSettings parseSetupText(const QString &text, DisplayProfile profile)
+{
+    SetupSettings settings = SetupSettings::defaults(profile);
+    QString remainder = readablePart(text);
+
+    ReadNextSetting(remainder); // the profile: this run's is already fixed
+    if (const std::optional<qint16> port = readInt16(remainder))
+        settings.comPort = *port;
+    if (const std::optional<QString> rate = ReadNextSetting(remainder))
+        settings.pollRate = *rate;
+    for (QString &caption : settings.channelValues) {
+        const std::optional<QString> value = ReadNextSetting(remainder);
+        if (const std::optional<qint32> whole = value ? Numbers::toInt32(*value) : std::nullopt)
+            caption = QString::number(*whole);
+    }
+    for (int &channelState : settings.channelStates) {
+        const std::optional<qint16> state = readInt16(remainder);
+        if (state && *state >= 0 && *state <= 2)
+            channelState = *state;
+    }
+    return settings;
+}
+
+QByteArray formatSetup(const SetupSettings &settings)
+{
+    // A text is written only up to its first line end, which is all that reading takes back;
+    // a line break inside it would otherwise shift every later value by a line.
+    const auto oneLine = [](const QString &text) {
+        return text.left(firstLine(text).end);
+    };
+
+    QStringList values = {QString::number(settings.displayProfile),
+                          QString::number(settings.comPort), oneLine(settings.pollRate)};
+    for (const QString &caption : settings.channelValues)
+        values.append(oneLine(caption));
+    for (int state : settings.channelStates)
+        values.append(QString::number(state));
+
+    QByteArray file;
+    for (int line = 0; line < lineCount; ++line) {
+        file += QByteArray(keys[line]).leftJustified(prefixKeyWidth) + "= ";
+        // One byte per character; a character outside Latin-1 becomes '?'.
+        file += values.at(line).toLatin1() + "\r\n";
+    }
+    return file;
+}
+
+DisplayProfile readStartupProfile(const QString &path)
+{
+    const std::optional<QString> text = loadSetupFile(path);
+    if (!text)
+        return ProfileNotChosen;
+    if (!text->contains(QLatin1String("Sys.Color"))) {
+        QFile::remove(path);
+        return ProfileNotChosen;
+    }
+    // Any number that names no layout brings up the chooser instead of opening no window.
+    QString remainder = readablePart(*text);
+    const std::optional<qint16> profile = readInt16(remainder);
+    if (profile == HighColour || profile == Colour256)
+        return DisplayProfile(*profile);
+    return ProfileNotChosen;
+}
+
+std::optional<QString> loadSetupFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return QString::fromLatin1(file.readAll());
+}
+
+// Written through a temporary file in the same folder, so a failed or interrupted save leaves
+// the previous file whole instead of a missing or partial one.
+bool saveSetupFile(const QString &path, const SetupSettings &settings, QString *error)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = formatSetup(settings);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    if (error)
+        *error = QStringLiteral("Cannot save the settings to %1: %2")
+                         .arg(QDir::toNativeSeparators(path), file.errorString());
+    return false;
+}
+
+QString setupFilePath(const QString &folder)
+{
+    // QDir joins without doubling the separator when the folder is a drive's root.
+    return QDir(folder).filePath(QStringLiteral("SETUP.INI"));
+}

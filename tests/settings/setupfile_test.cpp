@@ -1,0 +1,218 @@
+#include "setupfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+// What a 256-colour window opened without a file and closed at once writes.
+const QByteArray defaultFile = "Sys.Color   = 2\r\nCom.Setting = 1\r\nPoll.Rate   = 100\r\n"
+                               "1st.Value   = 1\r\n2nd.Value   = 2\r\n3rd.Value   = 5\r\n"
+                               "4th.Value   = 10\r\n5th.Value   = 20\r\n6th.Value   = 50\r\n"
+                               "7th.Value   = 100\r\n1st.Check   = 1\r\n2nd.Check   = 1\r\n"
+                               "3rd.Check   = 1\r\n4th.Check   = 1\r\n5th.Check   = 1\r\n"
+                               "6th.Check   = 1\r\n7th.Check   = 1\r\n";
+
+// `file` with line `number` (from 1) holding `value` after its 14-character prefix.
+QString withLine(int number, const QString &value, const QString &file = defaultFile)
+{
+    QStringList lines = file.split("\r\n");
+    lines[number - 1] = lines[number - 1].left(14) + value;
+    return lines.join("\r\n");
+}
+
+// The bytes the next close writes after a window has read `text`.
+QByteArray rewritten(const QString &text)
+{
+    return formatSetup(parseSetupText(text, Colour256));
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+TEST(SetupFile, AWindowWithoutAFileWritesThe296BytesAndReadsThemBack)
+{
+    QTemporaryDir dir;
+    const QString path = setupFilePath(dir.path());
+    EXPECT_EQ(path, dir.path() + "/SETUP.INI");
+    EXPECT_EQ(setupFilePath("/"), "/SETUP.INI");
+    ASSERT_FALSE(loadSetupFile(path));
+    ASSERT_TRUE(saveSetupFile(path, SetupSettings::defaults(Colour256), nullptr));
+    EXPECT_EQ(fileBytes(path).size(), 296);
+    EXPECT_EQ(fileBytes(path), defaultFile);
+
+    EXPECT_EQ(readStartupProfile(path), Colour256);
+    const SetupSettings read = parseSetupText(*loadSetupFile(path), Colour256);
+    EXPECT_EQ(read, SetupSettings::defaults(Colour256));
+    ASSERT_TRUE(writeFile(path, QByteArray(1000, 'x')));
+    ASSERT_TRUE(saveSetupFile(path, read, nullptr));
+    EXPECT_EQ(fileBytes(path), defaultFile);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("SETUP.INI"));
+}
+
+TEST(SetupFile, EveryValueSurvivesARoundTrip)
+{
+    // Texts keep blanks, a lone CR and 8-bit characters; states keep a greyed 2.
+    const QByteArray file = "Sys.Color   = 1\r\nCom.Setting = -3\r\nPoll.Rate   =  2\r5\xe9 \r\n"
+                            "1st.Value   = 0\r\n2nd.Value   = -7\r\n3rd.Value   = 2147483647\r\n"
+                            "4th.Value   = 1000\r\n5th.Value   = 5\r\n6th.Value   = 6\r\n"
+                            "7th.Value   = 7\r\n1st.Check   = 0\r\n2nd.Check   = 2\r\n"
+                            "3rd.Check   = 1\r\n4th.Check   = 0\r\n5th.Check   = 0\r\n"
+                            "6th.Check   = 1\r\n7th.Check   = 0\r\n";
+    const SetupSettings read = parseSetupText(QString::fromLatin1(file), HighColour);
+    EXPECT_EQ(read.pollRate, QString::fromLatin1(" 2\r5\xe9 "));
+    EXPECT_EQ(formatSetup(read), file);
+}
+
+TEST(SetupFile, LineBreaksInsideTextsDoNotShiftLaterLines)
+{
+    SetupSettings settings = SetupSettings::defaults(HighColour);
+    settings.pollRate = "12\r\n34";
+    settings.channelStates[6] = 0;
+    const SetupSettings read = parseSetupText(QString::fromLatin1(formatSetup(settings)),
+                                              HighColour);
+    EXPECT_EQ(read.pollRate, "12");
+    EXPECT_EQ(read.channelStates[6], 0);
+}
+
+TEST(SetupFile, ReadNextSettingSkipsOneCharacterAfterTheFirstEquals)
+{
+    const std::tuple<const char *, std::optional<QString>, const char *> cases[] = {
+            {"Poll.Rate   =100\r\nNext", "00", "Next"},
+            {"Poll.Rate   =  250 \r\n", " 250 ", ""},
+            {"A= x=y\r\nB= 1\r\n", "x=y", "B= 1\r\n"},
+            {"A= v\nB= 1\n", "v", "B= 1\n"},
+            {"A= 1\r0\r\n", "1\r0", ""},
+            {"A= v\r\r\n", "v\r", ""},
+            {"A= v", "v", ""},
+            {"A= \r\nB", "", "B"},
+            {"A=\r\nB= 1", std::nullopt, "B= 1"},
+            {"no equals\r\nB= 1", std::nullopt, "B= 1"},
+            {"", std::nullopt, ""}};
+    for (const auto &[text, value, rest] : cases) {
+        QString remainder = text;
+        EXPECT_EQ(ReadNextSetting(remainder), value) << text;
+        EXPECT_EQ(remainder, rest) << text;
+    }
+}
+
+TEST(SetupFile, EachValueIsConvertedOrKeepsItsDefault)
+{
+    const std::tuple<int, const char *, const char *> cases[] = {
+            {1, "junk", "2"},   {2, "3", "3"},
+            {2, " 7 ", "7"},    {2, "40000", "1"},
+            {2, "COM2", "1"},   {3, " 250 ", " 250 "},
+            {3, "", ""},        {7, "20.5", "20"},
+            {7, "21.5", "22"},  {4, " 5", "5"},
+            {5, "2.5", "2"},    {6, "1e3", "1000"},
+            {4, "-4", "-4"},    {10, "2147483648", "100"},
+            {9, "fifty", "50"}, {4, "", "1"},
+            {11, "0", "0"},     {12, "2", "2"},
+            {13, "1.5", "2"},   {14, "3", "1"},
+            {15, "-1", "1"},    {16, "x", "1"},
+            {17, "40000", "1"}};
+    for (const auto &[line, value, written] : cases)
+        EXPECT_EQ(rewritten(withLine(line, value)), withLine(line, written).toLatin1())
+                << "line " << line << ": " << value;
+}
+
+TEST(SetupFile, KeysAreNeverCompared)
+{
+    const QString usual = withLine(2, "4");
+    QString other = usual;
+    other.replace(QRegularExpression("^[^=]*", QRegularExpression::MultilineOption), "Other");
+    ASSERT_FALSE(other.contains("Com.Setting"));
+    EXPECT_EQ(parseSetupText(other, Colour256).comPort, 4);
+    EXPECT_EQ(parseSetupText(other, Colour256), parseSetupText(usual, Colour256));
+}
+
+TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
+{
+    const QString port4 = withLine(2, "4");
+    const QString noEquals = withLine(6, "7", port4).replace("2nd.Value   = 2", "2nd.Value 2");
+    const std::tuple<const char *, QString, QString> cases[] = {
+            {"LF line ends", QString(port4).replace("\r\n", "\n"), port4},
+            {"three lines", port4.section("\r\n", 0, 2) + "\r\n", port4},
+            {"a line without =", noEquals, withLine(6, "7", port4)},
+            {"no CR LF at the end", withLine(17, "0").chopped(2), withLine(17, "0")},
+            {"empty", "", defaultFile},
+            {"binary", QString::fromLatin1("\0\xff=\x01\n\n=", 7), defaultFile},
+            {"junk after 17 lines", port4 + QString(40000, 'x'), port4}};
+    for (const auto &[name, text, written] : cases)
+        EXPECT_EQ(rewritten(text), written.toLatin1()) << name;
+}
+
+TEST(SetupFile, OnlyLinesEndingWithinTheFirst32767CharactersAreRead)
+{
+    // Line 3's trailing blanks bring the file to exactly 32,767 characters, then one more.
+    const QString fits = withLine(17, "0", withLine(3, "100" + QString(32767 - 296, ' ')));
+    ASSERT_EQ(fits.size(), 32767);
+    EXPECT_EQ(parseSetupText(fits, Colour256).channelStates[6], 0);
+    const QString over = withLine(17, "0", withLine(3, "100" + QString(32768 - 296, ' ')));
+    const SetupSettings read = parseSetupText(over, Colour256);
+    EXPECT_EQ(read.pollRate.size(), 32768 - 296 + 3);
+    EXPECT_EQ(read.channelStates[6], 1);
+}
+
+TEST(SetupFile, StartupTakesTheProfileFromLineOne)
+{
+    const std::tuple<QString, DisplayProfile, bool> cases[] = {
+            {defaultFile, Colour256, true},
+            {withLine(1, "1"), HighColour, true},
+            {withLine(1, "1.5"), Colour256, true},
+            {withLine(1, "0"), ProfileNotChosen, true},
+            {withLine(1, "3"), ProfileNotChosen, true},
+            {withLine(1, "x"), ProfileNotChosen, true},
+            {"Sys.Color\r\n", ProfileNotChosen, true},
+            {"Other.Key   = 1\r\nSys.Color   = 2\r\n", HighColour, true},
+            {"sys.color   = 1\r\n", ProfileNotChosen, false},
+            {"Com.Setting = 1\r\n", ProfileNotChosen, false}};
+    for (const auto &[text, profile, kept] : cases) {
+        QTemporaryDir dir;
+        const QString path = setupFilePath(dir.path());
+        ASSERT_TRUE(writeFile(path, text.toLatin1()));
+        EXPECT_EQ(readStartupProfile(path), profile) << text.toStdString();
+        EXPECT_EQ(QFile::exists(path), kept) << text.toStdString();
+    }
+    QTemporaryDir empty;
+    EXPECT_EQ(readStartupProfile(setupFilePath(empty.path())), ProfileNotChosen);
+    EXPECT_TRUE(QDir(empty.path()).isEmpty());
+}
+
+TEST(SetupFile, AFailedSaveReportsThePathAndLeavesTheOldFileWhole)
+{
+    QTemporaryDir dir;
+    // A folder that is a regular file; and a name too long for a temporary file beside it,
+    // which fails even for a user whom permissions do not stop.
+    const QString plain = dir.filePath("plain");
+    const QString longName = dir.filePath(QString(250, 'n'));
+    ASSERT_TRUE(writeFile(plain, "old") && writeFile(longName, "old"));
+    for (const QString &path : {plain + "/SETUP.INI", longName}) {
+        QString error;
+        EXPECT_FALSE(saveSetupFile(path, SetupSettings::defaults(HighColour), &error));
+        const QString nativePath = QDir::toNativeSeparators(path);
+        ASSERT_TRUE(error.contains(nativePath)) << error.toStdString();
+        // The system's reason follows the path.
+        EXPECT_FALSE(error.section(nativePath, 1).remove(':').trimmed().isEmpty());
+    }
+    EXPECT_EQ(fileBytes(plain), "old");
+    EXPECT_EQ(fileBytes(longName), "old");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
+}
+
+} // namespace
