@@ -259,6 +259,10 @@ void TesterModel::ReceiveReply()
 
     link.lastReply = *reply;
     const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
+    // Only the first good reply to a send counts a note: a corrupt reply is sent again by the
+    // validator for the repeated command, and a late reply arrives once more as the answer to
+    // the repeat.
+    const bool firstAnswer = decoded.checksumOk && !link.replyReceived;
     if (decoded.checksumOk)
         link.replyReceived = true;
     link.stateTag = decoded.stateTag;
@@ -273,8 +277,7 @@ void TesterModel::ReceiveReply()
     controls.lastEvent = decoded.eventCaption(noteValue);
     emit displaysChanged();
 
-    // A corrupt reply is not counted: the validator sends it again for the repeated command.
-    if (decoded.stacked() && decoded.checksumOk && link.pollMode != NegativeAck)
+    if (decoded.stacked() && firstAnswer && link.pollMode != NegativeAck)
         CountNote();
 }
 

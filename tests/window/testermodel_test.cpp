@@ -137,6 +137,18 @@ TEST_F(TesterModelTest, EscrowedNoteOnAnEnabledChannelIsStackedAndCountedOnce)
     EXPECT_EQ(model.panel().lastEvent, " ");
 }
 
+TEST_F(TesterModelTest, AReplyArrivingTwiceForOneSendCountsItsNoteOnce)
+{
+    model.setRunSwitch(true);
+    model.SendCommand(); // the reply was late: the frame goes out again
+    line.push(reply(stacked, 0, note(5)));
+    line.push(reply(stacked, 0, note(5))); // the answer to the repeat
+    EXPECT_EQ(model.tally().quantity(4), "1");
+    model.SendCommand();
+    line.push(reply(stacked, 0, note(5)));
+    EXPECT_EQ(model.tally().quantity(4), "2") << "a reply to a new send counts again";
+}
+
 TEST_F(TesterModelTest, EscrowedNoteIsReturnedWhenItsChannelIsClearedBeforeTheBuild)
 {
     model.setRunSwitch(true);
