@@ -1,0 +1,236 @@
+#include "comport.h"
+#include "testframes.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <csignal>
+
+using TestFrames::command;
+
+namespace {
+
+constexpr int patience = 10000; // ms
+
+// The simulator program, started as the tester's partner would start it.
+class SimProcess
+{
+public:
+    explicit SimProcess(const QStringList &arguments)
+    {
+        process.start(QStringLiteral(SIM_PATH), arguments);
+    }
+    ~SimProcess()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            QSignalSpy(&process, &QProcess::finished).wait(patience);
+        }
+    }
+
+    // The next line of standard output, empty when none came.
+    QString nextLine()
+    {
+        if (!QTest::qWaitFor([&] { return process.canReadLine(); }, patience))
+            ADD_FAILURE() << "no line on standard output";
+        return QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+
+    bool openHost(const QString &path)
+    {
+        host.setPortName(path);
+        host.setBaudRate(QSerialPort::Baud9600);
+        host.setParity(QSerialPort::EvenParity);
+        host.setDataBits(QSerialPort::Data7);
+        return host.open(QIODevice::ReadWrite);
+    }
+
+    QByteArray exchange(const QByteArray &frame)
+    {
+        host.write(frame);
+        QByteArray reply;
+        const bool arrived = QTest::qWaitFor(
+                [&] {
+                    reply += host.readAll();
+                    return reply.size() >= 11;
+                },
+                patience);
+        if (!arrived)
+            ADD_FAILURE() << "no reply to " << frame.toHex(' ').constData();
+        return reply;
+    }
+
+    // Runs a console command and waits until the simulator has done it.
+    QString consoleCommand(const QString &line)
+    {
+        process.write((line + QStringLiteral("\nstatus\n")).toLocal8Bit());
+        return nextLine();
+    }
+
+    bool finishes()
+    {
+        return process.state() == QProcess::NotRunning
+               || QSignalSpy(&process, &QProcess::finished).wait(patience);
+    }
+
+    QProcess process;
+    QSerialPort host;
+};
+
+TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
+{
+    SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--fast")});
+    const QString path = sim.nextLine();
+    ASSERT_TRUE(path.startsWith(QLatin1String("/dev/"))) << qPrintable(path);
+    ASSERT_TRUE(sim.openHost(path)) << qPrintable(sim.host.errorString());
+
+    const QByteArray first = sim.exchange(QByteArray::fromHex("020810 7F10000377"));
+    ASSERT_EQ(first.size(), 11);
+    EXPECT_EQ(first.left(3), QByteArray::fromHex("020B20"));
+    EXPECT_EQ(quint8(first[10]), TestFrames::xorOfBytes1To8(first));
+    EXPECT_EQ(quint8(first[5]) & 0x01, 0x01) << "power up";
+
+    EXPECT_EQ(sim.consoleCommand(QStringLiteral("insert 3")),
+              QStringLiteral("commands 1 replies 1 stacked 0 returned 0"));
+    struct Step
+    {
+        int data1;
+        int data0Expected;
+    };
+    int ack = 0;
+    for (const Step step :
+         {Step{0x10, 0x02}, {0x10, 0x02}, {0x10, 0x04}, {0x30, 0x08}, {0x10, 0x11}}) {
+        const QByteArray reply = sim.exchange(command(ack ^= 1, 0x7F, step.data1));
+        ASSERT_EQ(reply.size(), 11);
+        EXPECT_EQ(quint8(reply[2]), 0x20 | ack);
+        EXPECT_EQ(quint8(reply[3]), step.data0Expected);
+        EXPECT_EQ(quint8(reply[5]), 3 << 3);
+        EXPECT_EQ(quint8(reply[10]), TestFrames::xorOfBytes1To8(reply));
+    }
+    EXPECT_EQ(sim.consoleCommand(QString()),
+              QStringLiteral("commands 6 replies 6 stacked 1 returned 0"));
+}
+
+TEST(SimulatorProgram, VerboseLogsEveryFrameOnStandardError)
+{
+    SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--fast"), QStringLiteral("--verbose")});
+    ASSERT_TRUE(sim.openHost(sim.nextLine()));
+    sim.exchange(command(0));
+    sim.process.write("bogus\nstatus\n");
+    sim.nextLine();
+    const QString log = QString::fromLocal8Bit(sim.process.readAllStandardError());
+    EXPECT_TRUE(log.contains(QLatin1String("<- 02 08 10 7F 10 00 03 77"))) << qPrintable(log);
+    EXPECT_TRUE(log.contains(QLatin1String("-> 02 0B 20 01 00 01 00 00 00 03 2B")))
+            << qPrintable(log);
+    EXPECT_TRUE(log.contains(QLatin1String("bogus")));
+}
+
+struct Ending
+{
+    const char *name;
+    int signal; // 0: by console command
+    const char *command;
+};
+
+void PrintTo(const Ending &param, std::ostream *out)
+{
+    *out << param.name;
+}
+
+class ComLinkEndings : public testing::TestWithParam<Ending>
+{ };
+
+TEST_P(ComLinkEndings, TheComLinkLeadsToThePtyAndGoesAtExit)
+{
+    const Ending &ending = GetParam();
+    QTemporaryDir data;
+    SimProcess sim({QStringLiteral("--com"), QStringLiteral("5"), QStringLiteral("--fast"),
+                    QStringLiteral("--data-folder"), data.path()});
+    const QString path = sim.nextLine();
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_EQ(comPortDevice(5, data.path()), path);
+    ASSERT_TRUE(sim.openHost(comPortDevice(5, data.path())));
+    EXPECT_EQ(sim.exchange(command(0)), TestFrames::powerUpReply());
+
+    if (ending.signal)
+        ::kill(pid_t(sim.process.processId()), ending.signal);
+    else
+        sim.process.write(ending.command);
+    ASSERT_TRUE(sim.finishes());
+    EXPECT_EQ(sim.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.process.exitCode(), 0);
+    EXPECT_FALSE(QFileInfo(comPortLink(5, data.path())).isSymLink());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        SimulatorProgram, ComLinkEndings,
+        testing::Values(Ending{"Sigterm", SIGTERM, nullptr}, Ending{"Sigint", SIGINT, nullptr},
+                        Ending{"Quit", 0, "quit\n"}, Ending{"Hangup", 0, "hangup\n"}),
+        [](const testing::TestParamInfo<Ending> &info) { return info.param.name; });
+
+TEST(SimulatorProgram, AStaleComLinkIsReplaced)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkdir(QStringLiteral("ports")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/nothing"), comPortLink(2, data.path())));
+    SimProcess sim({QStringLiteral("--com"), QStringLiteral("2"), QStringLiteral("--data-folder"),
+                    data.path()});
+    const QString path = sim.nextLine();
+    EXPECT_EQ(comPortDevice(2, data.path()), path);
+}
+
+TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
+{
+    QTemporaryDir dir;
+    QFile script(dir.filePath(QStringLiteral("run.txt")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("insert 4\nwait 30\nstatus\nquit\nstatus\n");
+    script.close();
+    SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--script"), script.fileName()});
+    sim.nextLine();
+    EXPECT_EQ(sim.nextLine(), QStringLiteral("commands 0 replies 0 stacked 0 returned 0"));
+    ASSERT_TRUE(sim.finishes());
+    EXPECT_EQ(sim.process.exitCode(), 0);
+    EXPECT_TRUE(sim.process.readAllStandardOutput().isEmpty()) << "nothing after quit";
+}
+
+TEST(SimulatorProgram, HelpListsEveryOptionAndCommand)
+{
+    SimProcess sim({QStringLiteral("--help")});
+    ASSERT_TRUE(sim.finishes());
+    const QString help = QString::fromLocal8Bit(sim.process.readAllStandardOutput());
+    for (const char *word : {"--pty", "--com", "--device", "--data-folder", "--script", "--auto",
+                             "--seed", "--fast", "--verbose", "insert N", "hangup", "late", "wait"})
+        EXPECT_TRUE(help.contains(QLatin1String(word))) << word;
+}
+
+TEST(SimulatorProgram, BadOptionsEndWithAnError)
+{
+    const QStringList cases[] = {
+            {},
+            {"--pty", "--com", "3"},
+            {"--com", "0"},
+            {"--com", "x"},
+            {"--pty", "--auto", "0"},
+            {"--pty", "--auto", "soon"},
+            {"--pty", "--seed", "-1"},
+            {"--pty", "--script", "/nonexistent/script"},
+            {"--device", "/nonexistent/tty"},
+    };
+    for (const QStringList &arguments : cases) {
+        SimProcess sim(arguments);
+        ASSERT_TRUE(sim.finishes()) << qPrintable(arguments.join(' '));
+        EXPECT_EQ(sim.process.exitCode(), 1) << qPrintable(arguments.join(' '));
+        EXPECT_FALSE(sim.process.readAllStandardError().isEmpty());
+    }
+}
+
+} // namespace
