@@ -16,7 +16,6 @@
 #include <QTime>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -110,9 +109,9 @@ int main(int argc, char *argv[])
                        autoOption, seedOption, fastOption, verboseOption});
     parser.process(app);
 
-    const int lines = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
-                      + int(parser.isSet(deviceOption));
-    if (lines != 1)
+    const int lineOptions = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
+                            + int(parser.isSet(deviceOption));
+    if (lineOptions != 1)
         return failWith(QStringLiteral("give one of --pty, --com N or --device PATH"));
     bool ok = true;
     const int comNumber = parser.isSet(comOption) ? parser.value(comOption).toInt(&ok) : 0;
@@ -120,9 +119,8 @@ int main(int argc, char *argv[])
         return failWith(QStringLiteral("--com needs a port number from 1"));
     const double autoSeconds = parser.isSet(autoOption) ? parser.value(autoOption).toDouble(&ok)
                                                         : 0;
-    const qint64 autoMs = std::isfinite(autoSeconds) ? qRound64(autoSeconds * 1000) : -1;
-    if (!ok || autoMs < 0 || (parser.isSet(autoOption) && autoMs == 0))
-        return failWith(QStringLiteral("--auto needs a positive number of seconds"));
+    if (parser.isSet(autoOption) && (!ok || !(autoSeconds >= 0.001 && autoSeconds <= 86400)))
+        return failWith(QStringLiteral("--auto needs a number of seconds from 0.001 to 86400"));
     const quint32 seed = parser.isSet(seedOption) ? parser.value(seedOption).toUInt(&ok)
                                                   : QRandomGenerator::global()->generate();
     if (!ok)
@@ -196,13 +194,13 @@ int main(int argc, char *argv[])
     }
 
     NoteFeeder feeder(engine, seed);
-    if (autoMs > 0) {
+    if (parser.isSet(autoOption)) {
         if (verbose) {
             QObject::connect(&feeder, &NoteFeeder::inserted, &feeder, [](int channel) {
                 printLine(stderr, QStringLiteral("auto: insert %1").arg(channel));
             });
         }
-        feeder.start(std::chrono::milliseconds(autoMs));
+        feeder.start(std::chrono::milliseconds(qRound64(autoSeconds * 1000)));
     }
 
     if (auto *port = qobject_cast<QSerialPort *>(device.get())) {

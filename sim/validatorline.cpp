@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <utility>
 
-const QByteArray ValidatorLine::extraBytes = QByteArray::fromHex("007f");
-
 ValidatorLine::ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent)
     : QObject(parent)
     , m_engine(engine)
@@ -66,7 +64,7 @@ void ValidatorLine::sendReply(QByteArray reply)
     if (takeFault(Fault::Garbage))
         reply.prepend(garbageByte);
     if (takeFault(Fault::Extra))
-        reply.append(extraBytes);
+        reply.append(extraBytes, sizeof extraBytes);
     const bool split = takeFault(Fault::Split);
     if (drop)
         return;

@@ -33,7 +33,7 @@ public:
     static constexpr int splitAt = 4;
     static constexpr char garbageByte = 0x55;
     static constexpr char corruptMask = 0x55;
-    static const QByteArray extraBytes;
+    static constexpr char extraBytes[] = {0x00, 0x7F};
 
     ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent = nullptr);
 

@@ -12,6 +12,7 @@
 
 #include <ostream>
 
+#include <algorithm>
 #include <csignal>
 
 using TestFrames::command;
@@ -92,7 +93,7 @@ TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
     ASSERT_TRUE(path.startsWith(QLatin1String("/dev/"))) << qPrintable(path);
     ASSERT_TRUE(sim.openHost(path)) << qPrintable(sim.host.errorString());
 
-    const QByteArray first = sim.exchange(QByteArray::fromHex("020810 7F10000377"));
+    const QByteArray first = sim.exchange(QByteArray::fromHex("0208107F10000377"));
     ASSERT_EQ(first.size(), 11);
     EXPECT_EQ(first.left(3), QByteArray::fromHex("020B20"));
     EXPECT_EQ(quint8(first[10]), TestFrames::xorOfBytes1To8(first));
@@ -119,18 +120,23 @@ TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
               QStringLiteral("commands 6 replies 6 stacked 1 returned 0"));
 }
 
-TEST(SimulatorProgram, VerboseLogsEveryFrameOnStandardError)
+TEST(SimulatorProgram, VerboseLogsEveryFrameAndErrorsOnStandardError)
 {
     SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--fast"), QStringLiteral("--verbose")});
     ASSERT_TRUE(sim.openHost(sim.nextLine()));
-    sim.exchange(command(0));
-    sim.process.write("bogus\nstatus\n");
-    sim.nextLine();
-    const QString log = QString::fromLocal8Bit(sim.process.readAllStandardError());
-    EXPECT_TRUE(log.contains(QLatin1String("<- 02 08 10 7F 10 00 03 77"))) << qPrintable(log);
-    EXPECT_TRUE(log.contains(QLatin1String("-> 02 0B 20 01 00 01 00 00 00 03 2B")))
-            << qPrintable(log);
-    EXPECT_TRUE(log.contains(QLatin1String("bogus")));
+    sim.exchange(QByteArray::fromHex("55") + command(0));
+    sim.process.write("bogus\n");
+    const QStringList expected = {"<- 55 (ignored)", "<- 02 08 10 7F 10 00 03 77",
+                                  "-> 02 0B 20 01 00 01 00 00 00 03 2B", "unknown command: bogus"};
+    QString log;
+    const bool complete = QTest::qWaitFor(
+            [&] {
+                log += QString::fromLocal8Bit(sim.process.readAllStandardError());
+                return std::all_of(expected.begin(), expected.end(),
+                                   [&](const QString &line) { return log.contains(line); });
+            },
+            patience);
+    EXPECT_TRUE(complete) << qPrintable(log);
 }
 
 struct Ending

@@ -86,15 +86,6 @@ TEST_F(LineFixture, WithoutFastTheReplyWaitsForTheLineTime)
     EXPECT_EQ(readAtLeast(11), TestFrames::powerUpReply());
 }
 
-TEST_F(LineFixture, JunkIsReportedAndTheFrameAfterItAnswered)
-{
-    host.write(QByteArray::fromHex("7f0003") + command(0));
-    EXPECT_EQ(readAtLeast(11), TestFrames::powerUpReply());
-    ASSERT_EQ(received.size(), 2);
-    EXPECT_FALSE(received[0][1].toBool());
-    EXPECT_TRUE(received[1][1].toBool());
-}
-
 TEST_F(LineFixture, AfterHangingUpTheHostCannotWrite)
 {
     line.hangUp();
