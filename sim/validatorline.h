@@ -31,6 +31,7 @@ public:
     // The gap between the two pieces of a split reply, and where it is cut.
     static constexpr std::chrono::milliseconds splitGap{6};
     static constexpr int splitAt = 4;
+    // What the faults add or change stays below 0x80, so it passes a line of 7 data bits.
     static constexpr char garbageByte = 0x55;
     static constexpr char corruptMask = 0x55;
     static constexpr char extraBytes[] = {0x00, 0x7F};
