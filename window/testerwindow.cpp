@@ -1,0 +1,327 @@
+#include "testerwindow.h"
+
+#include "aboutwindow.h"
+#include "displayprofile.h"
+#include "lamp.h"
+#include "qtserialline.h"
+#include "setupfile.h"
+#include "ui_main256.h"
+#include "ui_main64k.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+void showMessageBox(QWidget *parent, const QString &title, const QString &text,
+                    const QString &detail)
+{
+    // Window-modal and shown without waiting: the program's events go on while it is open.
+    auto *box = new QMessageBox(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
+    box->setDetailedText(detail);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box->open();
+}
+
+TesterWindow::MessageShower &messageShower()
+{
+    static TesterWindow::MessageShower shower = showMessageBox;
+    return shower;
+}
+
+// The channel enable boxes keep the three states of a tick box: 0 clear, 1 ticked, 2 greyed.
+int boxState(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    case Qt::Unchecked:
+        break;
+    }
+    return 0;
+}
+
+Qt::CheckState checkState(int state)
+{
+    switch (state) {
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        return Qt::Unchecked;
+    }
+}
+
+} // namespace
+
+void TesterWindow::setMessageShower(MessageShower shower)
+{
+    messageShower() = shower ? std::move(shower) : MessageShower(showMessageBox);
+}
+
+TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line,
+                           QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , setupPath(setupFilePath(dataFolder))
+{
+    if (layout == Colour256) {
+        main256 = std::make_unique<Ui::MAIN256>();
+        main256->setupUi(this);
+    } else {
+        main64k = std::make_unique<Ui::MAIN64K>();
+        main64k->setupUi(this);
+    }
+    if (!line) {
+        ownLine = std::make_unique<QtSerialLine>(dataFolder);
+        line = ownLine.get();
+    }
+    testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
+    bindControls();
+    wireControls();
+    openWindow();
+}
+
+TesterWindow::~TesterWindow()
+{
+    // The model goes before the line it uses.
+    delete testerModel;
+}
+
+template<typename Control>
+Control *TesterWindow::control(const QString &name) const
+{
+    auto *found = findChild<Control *>(name);
+    if (!found)
+        qFatal("The tester window's form lacks the control %s", qPrintable(name));
+    return found;
+}
+
+void TesterWindow::bindControls()
+{
+    Check4 = control<QPushButton>("Check4");
+    Command1 = control<QPushButton>("Command1");
+    Check6 = control<QPushButton>("Check6");
+    Check3 = control<QPushButton>("Check3");
+    Check2 = control<QPushButton>("Check2");
+    Command2 = control<QPushButton>("Command2");
+    Text1 = control<QLineEdit>("Text1");
+    Text2 = control<QLineEdit>("Text2");
+    Label13 = control<QLabel>("Label13");
+    Label14 = control<QLabel>("Label14");
+    Label15 = control<QLabel>("Label15");
+    const auto element = [](const char *name, int i) {
+        return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
+    };
+    for (int i = 0; i < 7; ++i) {
+        Check1[i] = control<QCheckBox>(element("Check1", i));
+        Label8[i] = control<QLabel>(element("Label8", i));
+    }
+    for (int i = 0; i < 8; ++i) {
+        Label9[i] = control<QLabel>(element("Label9", i));
+        Label10[i] = control<QLabel>(element("Label10", i));
+    }
+    for (int i = 0; i < TrafficLog::rows; ++i) {
+        Label18[i] = control<QLabel>(element("Label18", i));
+        Label20[i] = control<QLabel>(element("Label20", i));
+    }
+    for (int i = 0; i < 2; ++i)
+        Shape2[i] = control<Lamp>(element("Shape2", i));
+}
+
+void TesterWindow::wireControls()
+{
+    TesterModel *m = testerModel;
+    connect(Check4, &QPushButton::toggled, m, &TesterModel::setRunSwitch);
+    connect(Command1, &QPushButton::clicked, m, &TesterModel::clickModeButton);
+    connect(Command2, &QPushButton::clicked, m, &TesterModel::ResetTotals);
+    connect(Check6, &QPushButton::toggled, m, &TesterModel::setEscrow);
+    connect(Check3, &QPushButton::toggled, m, &TesterModel::setCalibration);
+    connect(Check2, &QPushButton::toggled, this, &TesterWindow::toggleConfigure);
+    connect(Text1, &QLineEdit::textChanged, m, &TesterModel::setPortText);
+    connect(Text2, &QLineEdit::textChanged, m, &TesterModel::setIntervalText);
+    for (int i = 0; i < 7; ++i) {
+        connect(Check1[i], &QCheckBox::stateChanged, m,
+                [m, i](int state) { m->setChannelState(i, boxState(Qt::CheckState(state))); });
+    }
+
+    connect(m, &TesterModel::runSwitchChanged, Check4, &QPushButton::setChecked);
+    connect(m, &TesterModel::intervalTextChanged, Text2, [this](const QString &text) {
+        if (Text2->text() != text)
+            Text2->setText(text);
+    });
+    connect(m, &TesterModel::entryRejected, this, &TesterWindow::selectEntry);
+    connect(m, &TesterModel::portFailed, this, [this](const QString &text, const QString &detail) {
+        messageShower()(this, QStringLiteral("System Error"), text, detail);
+    });
+    connect(m, &TesterModel::modeChanged, this, &TesterWindow::showMode);
+    connect(m, &TesterModel::logChanged, this, &TesterWindow::showLog);
+    connect(m, &TesterModel::tallyChanged, this, &TesterWindow::showTally);
+    connect(m, &TesterModel::displaysChanged, this, &TesterWindow::showDisplays);
+    connect(m, &TesterModel::lampsChanged, this, &TesterWindow::showLamps);
+    connect(m, &TesterModel::channelCaptionsChanged, this, &TesterWindow::showChannelCaptions);
+}
+
+void TesterWindow::openWindow()
+{
+    SetupSettings settings;
+    if (const std::optional<QString> text = loadSetupFile(setupPath)) {
+        settings = parseSetupText(*text, displayProfile());
+    } else {
+        setDisplayProfile(layout());
+    }
+    for (int i = 0; i < 7; ++i) {
+        Check1[i]->setText(settings.channelValues[i]);
+        Check1[i]->setCheckState(checkState(settings.channelStates[i]));
+        testerModel->setChannelCaption(i, settings.channelValues[i]);
+        testerModel->setChannelState(i, settings.channelStates[i]);
+    }
+    Text2->setText(settings.pollRate);
+    testerModel->setIntervalText(settings.pollRate);
+    testerModel->setComPort(settings.comPort);
+
+    if (const QScreen *s = screen(); s && s->size() == QSize(640, 480))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    else if (s)
+        move(s->availableGeometry().center() - rect().center());
+
+    Check6->setChecked(true);
+    Text1->setText(QString::number(settings.comPort));
+    testerModel->markPortForReopen();
+    ValueChg();
+    testerModel->setPollMode(NoPollMode);
+    testerModel->clickModeButton();
+    Text1->setFocus();
+}
+
+void TesterWindow::closeEvent(QCloseEvent *event)
+{
+    if (closing) {
+        event->accept();
+        return;
+    }
+    closing = true;
+    testerModel->closePort();
+    saveSettings();
+    closeOtherWindows();
+    event->accept();
+}
+
+void TesterWindow::saveSettings()
+{
+    SetupSettings settings;
+    settings.displayProfile = displayProfile();
+    settings.comPort = testerModel->members().comPort;
+    settings.pollRate = Text2->text();
+    for (int i = 0; i < 7; ++i) {
+        settings.channelValues[i] = Check1[i]->text();
+        settings.channelStates[i] = boxState(Check1[i]->checkState());
+    }
+    QString error;
+    if (!saveSetupFile(setupPath, settings, &error))
+        messageShower()(nullptr, QStringLiteral("Settings Not Saved"), error, QString());
+}
+
+void TesterWindow::closeOtherWindows()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget *w = *it;
+        if (w != this && w->isVisible() && !qobject_cast<QMessageBox *>(w))
+            w->close();
+    }
+}
+
+QString TesterWindow::channelCaption(int index) const
+{
+    return Check1[index]->text();
+}
+
+void TesterWindow::setChannelCaption(int index, const QString &caption)
+{
+    testerModel->setChannelCaption(index, caption);
+}
+
+void TesterWindow::ValueChg()
+{
+    testerModel->ValueChg();
+}
+
+void TesterWindow::showMode()
+{
+    const PollMode mode = testerModel->members().pollMode;
+    Command1->setText(pollModeCaption(mode));
+    Command1->setStyleSheet(
+            QStringLiteral("background-color: %1;").arg(pollModeColour(mode, layout()).name()));
+}
+
+void TesterWindow::showLog()
+{
+    const TrafficLog &log = testerModel->log();
+    for (int i = 0; i < TrafficLog::rows; ++i) {
+        Label18[i]->setText(log.sent(i));
+        Label20[i]->setText(log.reply(i));
+    }
+}
+
+void TesterWindow::showTally()
+{
+    const NoteTally &tally = testerModel->tally();
+    for (int i = 0; i < NoteTally::channels; ++i)
+        Label8[i]->setText(tally.noteValue(i));
+    for (int i = 0; i <= NoteTally::totalRow; ++i) {
+        Label9[i]->setText(tally.quantity(i));
+        Label10[i]->setText(tally.amount(i));
+    }
+}
+
+void TesterWindow::showDisplays()
+{
+    const PanelState &panel = testerModel->panel();
+    Label14->setText(panel.hostState);
+    Label15->setText(panel.validatorState);
+    Label13->setText(panel.lastEvent);
+}
+
+void TesterWindow::showLamps()
+{
+    Shape2[0]->setFillColor(testerModel->panel().sendLamp);
+    Shape2[1]->setFillColor(testerModel->panel().receiveLamp);
+}
+
+void TesterWindow::showChannelCaptions()
+{
+    for (int i = 0; i < 7; ++i)
+        Check1[i]->setText(testerModel->panel().channelCaptions[i]);
+}
+
+void TesterWindow::selectEntry(TesterModel::Entry entry)
+{
+    QLineEdit *box = entry == TesterModel::Entry::Port ? Text1 : Text2;
+    box->setFocus();
+    box->setSelection(0, box->text().size());
+}
+
+void TesterWindow::toggleConfigure(bool on)
+{
+    // Releasing the toggle by hand leaves an open About window open.
+    if (!on)
+        return;
+    if (!about) {
+        about = new AboutWindow(this, this);
+        connect(about, &AboutWindow::closed, Check2, [this] { Check2->setChecked(false); });
+    }
+    about->show();
+    about->raise();
+    about->activateWindow();
+}

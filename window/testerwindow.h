@@ -1,0 +1,100 @@
+#pragma once
+
+#include "channelvalues.h"
+#include "pollmode.h"
+#include "testermodel.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class AboutWindow;
+class Lamp;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SerialLine;
+
+namespace Ui {
+class MAIN64K;
+class MAIN256;
+} // namespace Ui
+
+// The tester window, in either layout: the controls of the form, wired to the model that holds
+// the conversation. Opening it loads SETUP.INI from the data folder; closing it saves the file
+// and ends the program.
+class TesterWindow : public QWidget, public ChannelValues
+{
+    Q_OBJECT
+
+public:
+    // How the window shows a message: title, text and detailed text. Tests replace it, since a
+    // box waiting for a click would stop a headless run.
+    using MessageShower = std::function<void(QWidget *parent, const QString &title,
+                                             const QString &text, const QString &detail)>;
+    static void setMessageShower(MessageShower shower);
+
+    // Without a line, the window opens the real serial port of the data folder.
+    TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line = nullptr,
+                 QWidget *parent = nullptr);
+    ~TesterWindow() override;
+
+    TesterModel &model() { return *testerModel; }
+    DisplayProfile layout() const { return testerModel->layout(); }
+    QString settingsPath() const { return setupPath; }
+
+    QString channelCaption(int index) const override;
+    void setChannelCaption(int index, const QString &caption) override;
+    void ValueChg() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    template<typename Control>
+    Control *control(const QString &name) const;
+    void bindControls();
+    void openWindow();
+    void saveSettings();
+    void closeOtherWindows();
+    void wireControls();
+    void showMode();
+    void showLog();
+    void showTally();
+    void showDisplays();
+    void showLamps();
+    void showChannelCaptions();
+    void selectEntry(TesterModel::Entry entry);
+    void toggleConfigure(bool on);
+
+    std::unique_ptr<Ui::MAIN64K> main64k;
+    std::unique_ptr<Ui::MAIN256> main256;
+    std::unique_ptr<SerialLine> ownLine;
+    TesterModel *testerModel = nullptr;
+    QString setupPath;
+    QPointer<AboutWindow> about;
+    bool closing = false;
+
+    QPushButton *Check4 = nullptr;   // run switch: polling runs while pressed
+    QPushButton *Command1 = nullptr; // mode button: caption and colour show the poll mode
+    QPushButton *Check6 = nullptr;   // escrow switch
+    QPushButton *Check3 = nullptr;   // calibration switch, hidden and disabled
+    QPushButton *Check2 = nullptr;   // configure toggle: pressed while the About window is open
+    QPushButton *Command2 = nullptr; // resets the note tally
+    QLineEdit *Text1 = nullptr;      // COM port number
+    QLineEdit *Text2 = nullptr;      // poll interval in milliseconds
+    QLabel *Label14 = nullptr;       // host state display
+    QLabel *Label15 = nullptr;       // validator state display
+    QLabel *Label13 = nullptr;       // validator last event display
+    std::array<QCheckBox *, 7> Check1{}; // channel enable boxes; captions are the note values
+    std::array<QLabel *, 7> Label8{};    // tally: note value of each channel
+    std::array<QLabel *, 8> Label9{};    // tally: quantities, index 7 the total
+    std::array<QLabel *, 8> Label10{};   // tally: amounts, index 7 the total
+    std::array<QLabel *, 16> Label18{};  // traffic log: sent column
+    std::array<QLabel *, 16> Label20{};  // traffic log: reply column
+    std::array<Lamp *, 2> Shape2{};      // send lamp, receive lamp
+};
