@@ -1,0 +1,3 @@
+#include "channelvalues.h"
+
+ChannelValues::~ChannelValues() = default;

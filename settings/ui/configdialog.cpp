@@ -1,0 +1,60 @@
+#include "configdialog.h"
+#include "ui_config.h"
+
+#include "channelvalues.h"
+#include "formsetup.h"
+#include "numbers.h"
+#include "pictures.h"
+
+ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
+    : ui(std::make_unique<Ui::Config>())
+    , channels(channels)
+    , channelsObject(channelsObject)
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowIcon(QIcon(picture(QStringLiteral("question"))));
+    setFormFont(this, 8.25);
+    centreOnScreen(this);
+
+    const auto boxes = valueBoxes();
+    for (int i = 0; i < channelCount; ++i)
+        boxes[i]->setText(channels->channelCaption(i));
+    ui->Text1_0->setFocus();
+
+    connect(ui->Command1, &QPushButton::clicked, this, &ConfigDialog::applyValues);
+    connect(ui->Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(channelsObject, &QObject::destroyed, this, &QObject::deleteLater);
+}
+
+ConfigDialog::~ConfigDialog() = default;
+
+// DONE: empty boxes become "0"; the first box that is not a number gets the focus with its
+// text selected and nothing is applied. Otherwise every text goes to its channel as typed.
+void ConfigDialog::applyValues()
+{
+    if (!channelsObject)
+        return;
+    const auto boxes = valueBoxes();
+    for (QLineEdit *box : boxes) {
+        if (box->text().isEmpty())
+            box->setText(QStringLiteral("0"));
+        if (!Numbers::isNumeric(box->text())) {
+            box->setFocus();
+            box->selectAll();
+            return;
+        }
+    }
+    for (int i = 0; i < channelCount; ++i)
+        channels->setChannelCaption(i, boxes[i]->text());
+    channels->ValueChg();
+    close();
+}
+
+std::array<QLineEdit *, ConfigDialog::channelCount> ConfigDialog::valueBoxes() const
+{
+    return {ui->Text1_0, ui->Text1_1, ui->Text1_2, ui->Text1_3,
+            ui->Text1_4, ui->Text1_5, ui->Text1_6};
+}

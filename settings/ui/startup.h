@@ -1,0 +1,37 @@
+#pragma once
+
+#include "pollmode.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// The program's start: takes the display profile from SETUP.INI in the data folder, or asks the
+// operator for one with the chooser, sets the program-wide displayProfile and then opens the
+// tester window of that profile through `openTester`. Nothing waits: with the chooser shown,
+// the tester window opens from the chooser's click.
+class Startup : public QObject
+{
+    Q_OBJECT
+
+public:
+    using OpenTester = std::function<void(DisplayProfile)>;
+
+    Startup(const QString &dataFolder, OpenTester openTester, QObject *parent = nullptr);
+
+    // A saved profile opens the tester window before this returns; otherwise the chooser is
+    // shown. A file without "Sys.Color" is deleted first.
+    void start();
+
+signals:
+    // The chooser was closed without a choice: no tester window opens and the program should
+    // end.
+    void abandoned();
+
+private:
+    void open(DisplayProfile profile);
+
+    QString settingsPath;
+    OpenTester openTester;
+};
