@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// An activity lamp: a solid circle as wide as the shorter side of the widget, centred in it, with
+// a one-pixel border. Dark (#400000) until the program lights it.
+class Lamp : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QColor fillColor READ fillColor WRITE setFillColor)
+    Q_PROPERTY(QColor borderColor READ borderColor)
+
+public:
+    explicit Lamp(QWidget *parent = nullptr);
+
+    QColor fillColor() const { return fill; }
+    void setFillColor(const QColor &color);
+    QColor borderColor() const { return border; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QColor fill{0x40, 0x00, 0x00};
+    const QColor border{0xFF, 0xFF, 0xFF};
+};

@@ -1,0 +1,21 @@
+#include "pictures.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+QString picturePath(const QString &name)
+{
+    return QStringLiteral(":/forms/pictures/%1.svg").arg(name);
+}
+
+QPixmap picture(const QString &name, const QSize &size)
+{
+    QSvgRenderer renderer(picturePath(name));
+    if (!renderer.isValid())
+        return {};
+    QPixmap pixmap(size.isEmpty() ? renderer.defaultSize() : size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
