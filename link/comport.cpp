@@ -17,18 +17,24 @@ bool folderWritable(const QString &folder)
 
 } // namespace
 
-QString dataFolderFor(const QString &programFolder)
+QString dataFolderFor(const QString &programFolder, const QString &installFolder)
 {
-    if (!programFolder.isEmpty() && folderWritable(programFolder))
+    // An installed program is shared by every user of the machine: each keeps their own.
+    const bool installed = QDir(programFolder) == QDir(installFolder);
+    if (!programFolder.isEmpty() && !installed && folderWritable(programFolder))
         return programFolder;
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    // Named here rather than taken from the application's name, so that the tester and the
+    // simulator, two programs, share the folder and its ports/ links.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                           + QStringLiteral("/brisvel");
     QDir().mkpath(config);
     return config;
 }
 
 QString dataFolder()
 {
-    return dataFolderFor(QCoreApplication::applicationDirPath());
+    return dataFolderFor(QCoreApplication::applicationDirPath(),
+                         QStringLiteral(BRISVEL_INSTALL_BINDIR));
 }
 
 QString comPortLink(int number, const QString &dataFolder)

@@ -30,13 +30,16 @@ TEST(ComPort, ALinkInThePortsFolderWins)
     EXPECT_EQ(comPortDevice(2, dir.path()), "/dev/ttyS1");
 }
 
-TEST(DataFolder, ProgramFolderWhenWritableElseUserConfig)
+TEST(DataFolder, ProgramFolderWhenWritableAndNotInstalledElseUserConfig)
 {
     QTemporaryDir dir;
-    EXPECT_EQ(dataFolderFor(dir.path()), dir.path());
-    const QString elsewhere = dataFolderFor("/proc");
-    EXPECT_NE(elsewhere, "/proc");
-    EXPECT_FALSE(elsewhere.isEmpty());
+    QTemporaryDir installed;
+    EXPECT_EQ(dataFolderFor(dir.path(), installed.path()), dir.path());
+    for (const QString &notUsable : {QStringLiteral("/proc"), installed.path()}) {
+        const QString elsewhere = dataFolderFor(notUsable, installed.path());
+        EXPECT_NE(elsewhere, notUsable);
+        EXPECT_FALSE(elsewhere.isEmpty());
+    }
 }
 #endif
 
