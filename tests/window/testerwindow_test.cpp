@@ -1,9 +1,12 @@
+#include "aboutwindow.h"
+#include "configdialog.h"
 #include "displayprofile.h"
 #include "fonts.h"
 #include "memoryline.h"
 #include "setupfile.h"
 #include "testerwindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -63,6 +66,17 @@ protected:
         QFile file(setupFilePath(dir.path()));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    template<typename Window>
+    static QList<Window *> openWindows()
+    {
+        QList<Window *> found;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<Window *>(w); window && window->isVisible())
+                found << window;
+        }
+        return found;
     }
 
     QTemporaryDir dir;
@@ -226,6 +240,73 @@ TEST_P(TesterWindowTest, SettingsThatCannotBeSavedAreReported)
     window->close();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].text.contains("SETUP.INI"));
+}
+
+TEST_P(TesterWindowTest, ConfigureToggleIsPressedExactlyWhileTheAboutWindowIsOpen)
+{
+    auto window = openWindow(GetParam());
+    auto *toggle = find<QPushButton>(*window, "Check2");
+    toggle->click();
+    ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
+    EXPECT_TRUE(toggle->isChecked());
+
+    // Released by hand, the About window stays; pressed again, the same one comes forward.
+    toggle->click();
+    EXPECT_EQ(openWindows<AboutWindow>().size(), 1);
+    toggle->click();
+    EXPECT_EQ(openWindows<AboutWindow>().size(), 1);
+
+    openWindows<AboutWindow>().first()->close();
+    QTRY_VERIFY(openWindows<AboutWindow>().isEmpty());
+    EXPECT_FALSE(toggle->isChecked());
+    EXPECT_TRUE(openWindows<ConfigDialog>().isEmpty());
+
+    toggle->click();
+    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
+    QTRY_VERIFY(openWindows<AboutWindow>().isEmpty());
+    EXPECT_FALSE(toggle->isChecked());
+    ASSERT_EQ(openWindows<ConfigDialog>().size(), 1);
+    openWindows<ConfigDialog>().first()->close();
+}
+
+TEST_P(TesterWindowTest, NewNoteValuesFromTheDialogTakeEffectAtOnce)
+{
+    auto window = openWindow(GetParam());
+    window->model().setRunSwitch(true);
+    auto *toggle = find<QPushButton>(*window, "Check2");
+    toggle->click();
+    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
+    QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
+    ConfigDialog *dialog = openWindows<ConfigDialog>().first();
+    dialog->findChild<QLineEdit *>("Text1_2")->setText("2.5");
+    dialog->findChild<QPushButton *>("Command1")->click();
+    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty());
+    EXPECT_EQ(find<QCheckBox>(*window, "Check1_2")->text(), "2.5");
+    EXPECT_EQ(find<QLabel>(*window, "Label8_2")->text(), "2.5");
+    EXPECT_EQ(find<QCheckBox>(*window, "Check1_2")->checkState(), Qt::Checked);
+
+    QByteArray stacked = QByteArray::fromHex("020B20100018000000030000");
+    stacked.resize(11);
+    for (int i = 1; i <= 8; ++i)
+        stacked[10] = char(stacked[10] ^ stacked[i]);
+    line.push(stacked);
+    EXPECT_EQ(find<QLabel>(*window, "Label10_2")->text(), "2");
+    window->close();
+    EXPECT_TRUE(savedFile().contains("3rd.Value   = 2.5\r\n"));
+}
+
+TEST_P(TesterWindowTest, ClosingTheWindowClosesTheSideWindows)
+{
+    auto window = openWindow(GetParam());
+    find<QPushButton>(*window, "Check2")->click();
+    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
+    find<QPushButton>(*window, "Check2")->click();
+    QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
+    ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
+    window->close();
+    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(savedFile().startsWith("Sys.Color"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLayouts, TesterWindowTest, testing::Values(HighColour, Colour256),
