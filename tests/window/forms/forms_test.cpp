@@ -476,9 +476,12 @@ Layout main64k()
              .twips = {600, 1080, 555, 285},
              .text = "",
              .font = msSans},
+            // 105 px wide on the original screen; with the metric-compatible serif face the
+            // first line, "Set Poll Rate (msec)", needs 108 px, so the caption is 7 px wider
+            // and keeps its two lines.
             {.name = "Label3",
              .parent = form,
-             .twips = {600, 1440, 1575, 480},
+             .twips = {600, 1440, 1680, 480},
              .text = "Set Poll Rate (msec) 100mS default",
              .back = silver,
              .fore = black,
