@@ -39,8 +39,8 @@ constexpr LineFaultCommand lineFaults[] = {
 
 Console::Console(ValidatorEngine &engine, ValidatorLine &line, QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
-    , m_line(line)
+    , engine(engine)
+    , line(line)
 { }
 
 QStringList Console::commandNames()
@@ -70,18 +70,18 @@ bool Console::execute(const QString &command)
     }
     for (const EngineFaultCommand &fault : engineFaults) {
         if (name == QLatin1String(fault.name)) {
-            m_engine.raise(fault.fault);
+            engine.raise(fault.fault);
             return true;
         }
     }
     for (const LineFaultCommand &fault : lineFaults) {
         if (name == QLatin1String(fault.name)) {
-            m_line.inject(fault.fault);
+            line.inject(fault.fault);
             return true;
         }
     }
     if (name == QLatin1String("clear")) {
-        m_engine.clear();
+        engine.clear();
     } else if (name == QLatin1String("status")) {
         emit output(status());
     } else if (name == QLatin1String("quit")) {
@@ -104,7 +104,7 @@ bool Console::insert(const QStringList &words)
                            .arg(ValidatorEngine::channelCount));
         return false;
     }
-    if (!m_engine.insertNote(channel)) {
+    if (!engine.insertNote(channel)) {
         emit error(QStringLiteral("insert: the validator cannot take a note now"));
         return false;
     }
@@ -114,8 +114,8 @@ bool Console::insert(const QStringList &words)
 QString Console::status() const
 {
     return QStringLiteral("commands %1 replies %2 stacked %3 returned %4")
-            .arg(m_engine.commands())
-            .arg(m_line.repliesSent())
-            .arg(m_engine.stacked())
-            .arg(m_engine.returned());
+            .arg(engine.commands())
+            .arg(line.repliesSent())
+            .arg(engine.stacked())
+            .arg(engine.returned());
 }

@@ -30,6 +30,6 @@ signals:
 private:
     bool insert(const QStringList &words);
 
-    ValidatorEngine &m_engine;
-    ValidatorLine &m_line;
+    ValidatorEngine &engine;
+    ValidatorLine &line;
 };

@@ -11,11 +11,11 @@
 
 LineReader::LineReader(int fd, QObject *parent)
     : QObject(parent)
-    , m_fd(fd)
+    , fd(fd)
 {
 #ifdef Q_OS_UNIX
-    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &LineReader::readAvailable);
+    notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &LineReader::readAvailable);
 #endif
 }
 
@@ -23,22 +23,22 @@ void LineReader::readAvailable()
 {
 #ifdef Q_OS_UNIX
     char buffer[1024];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN))
         return;
     if (n > 0) {
-        m_partial.append(buffer, n);
+        partial.append(buffer, n);
         qsizetype end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            const QByteArray line = m_partial.left(end);
-            m_partial.remove(0, end + 1);
+        while ((end = partial.indexOf('\n')) >= 0) {
+            const QByteArray line = partial.left(end);
+            partial.remove(0, end + 1);
             emit lineRead(QString::fromLocal8Bit(line));
         }
         return;
     }
-    m_notifier->setEnabled(false);
-    if (!m_partial.isEmpty())
-        emit lineRead(QString::fromLocal8Bit(std::exchange(m_partial, {})));
+    notifier->setEnabled(false);
+    if (!partial.isEmpty())
+        emit lineRead(QString::fromLocal8Bit(std::exchange(partial, {})));
     emit finished();
 #endif
 }

@@ -22,7 +22,7 @@ signals:
 private:
     void readAvailable();
 
-    int m_fd;
-    QSocketNotifier *m_notifier = nullptr;
-    QByteArray m_partial;
+    int fd;
+    QSocketNotifier *notifier = nullptr;
+    QByteArray partial;
 };

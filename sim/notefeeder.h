@@ -26,7 +26,7 @@ signals:
     void inserted(int channel);
 
 private:
-    ValidatorEngine &m_engine;
-    QRandomGenerator m_random;
-    QTimer m_timer;
+    ValidatorEngine &engine;
+    QRandomGenerator generator;
+    QTimer timer;
 };

@@ -30,16 +30,16 @@ bool PortLink::create(int comNumber, const QString &dataFolder, const QString &t
         *errorText = QStringLiteral("cannot create the link %1").arg(path);
         return false;
     }
-    m_path = path;
-    m_target = target;
+    linkPath = path;
+    linkTarget = target;
     return true;
 }
 
 void PortLink::remove()
 {
-    if (m_path.isEmpty())
+    if (linkPath.isEmpty())
         return;
-    if (QFileInfo(m_path).symLinkTarget() == m_target)
-        QFile::remove(m_path);
-    m_path.clear();
+    if (QFileInfo(linkPath).symLinkTarget() == linkTarget)
+        QFile::remove(linkPath);
+    linkPath.clear();
 }

@@ -18,6 +18,6 @@ public:
     void remove();
 
 private:
-    QString m_path;
-    QString m_target;
+    QString linkPath;
+    QString linkTarget;
 };

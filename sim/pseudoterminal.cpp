@@ -35,14 +35,14 @@ bool PseudoTerminal::fail(const char *step)
 {
 #ifdef Q_OS_UNIX
     setErrorString(QStringLiteral("%1: %2").arg(QLatin1String(step), qt_error_string(errno)));
-    if (m_slave >= 0)
-        ::close(m_slave);
-    if (m_master >= 0)
-        ::close(m_master);
+    if (slave >= 0)
+        ::close(slave);
+    if (master >= 0)
+        ::close(master);
 #else
     setErrorString(QLatin1String(step));
 #endif
-    m_slave = m_master = -1;
+    slave = master = -1;
     return false;
 }
 
@@ -52,38 +52,38 @@ bool PseudoTerminal::openPair()
 {
     if (isOpen())
         return true;
-    m_master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (m_master < 0)
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0)
         return fail("posix_openpt");
-    if (grantpt(m_master) != 0)
+    if (grantpt(master) != 0)
         return fail("grantpt");
-    if (unlockpt(m_master) != 0)
+    if (unlockpt(master) != 0)
         return fail("unlockpt");
-    const char *name = ptsname(m_master);
+    const char *name = ptsname(master);
     if (!name)
         return fail("ptsname");
-    m_slaveName = QString::fromLocal8Bit(name);
+    slavePath = QString::fromLocal8Bit(name);
 
     // Raw mode: the frames' bytes pass unchanged, with no echo and no line editing.
     termios settings{};
-    if (tcgetattr(m_master, &settings) != 0)
+    if (tcgetattr(master, &settings) != 0)
         return fail("tcgetattr");
     cfmakeraw(&settings);
-    if (tcsetattr(m_master, TCSANOW, &settings) != 0)
+    if (tcsetattr(master, TCSANOW, &settings) != 0)
         return fail("tcsetattr");
-    const int flags = fcntl(m_master, F_GETFL);
-    if (flags < 0 || fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0)
+    const int flags = fcntl(master, F_GETFL);
+    if (flags < 0 || fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0)
         return fail("fcntl");
-    fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    m_slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave < 0)
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave < 0)
         return fail("open slave");
 
-    m_readNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::readMaster);
-    m_writeNotifier = new QSocketNotifier(m_master, QSocketNotifier::Write, this);
-    m_writeNotifier->setEnabled(false);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::writeMaster);
+    readNotifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+    connect(readNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::readMaster);
+    writeNotifier = new QSocketNotifier(master, QSocketNotifier::Write, this);
+    writeNotifier->setEnabled(false);
+    connect(writeNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::writeMaster);
     return QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
 }
 
@@ -92,9 +92,9 @@ void PseudoTerminal::readMaster()
     char buffer[4096];
     qint64 total = 0;
     for (;;) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
         if (n > 0) {
-            m_incoming.append(buffer, n);
+            incoming.append(buffer, n);
             total += n;
             continue;
         }
@@ -102,7 +102,7 @@ void PseudoTerminal::readMaster()
             continue;
         if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
             // Cannot happen while the slave is held open; stop rather than spin.
-            m_readNotifier->setEnabled(false);
+            readNotifier->setEnabled(false);
         }
         break;
     }
@@ -112,21 +112,21 @@ void PseudoTerminal::readMaster()
 
 void PseudoTerminal::writeMaster()
 {
-    while (!m_outgoing.isEmpty()) {
-        const ssize_t n = ::write(m_master, m_outgoing.constData(), m_outgoing.size());
+    while (!outgoing.isEmpty()) {
+        const ssize_t n = ::write(master, outgoing.constData(), outgoing.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
-        m_outgoing.remove(0, n);
+        outgoing.remove(0, n);
         emit bytesWritten(n);
     }
-    m_writeNotifier->setEnabled(!m_outgoing.isEmpty());
+    writeNotifier->setEnabled(!outgoing.isEmpty());
 }
 
 qint64 PseudoTerminal::writeData(const char *data, qint64 size)
 {
-    m_outgoing.append(data, size);
+    outgoing.append(data, size);
     writeMaster();
     return size;
 }
@@ -136,14 +136,14 @@ void PseudoTerminal::close()
     if (!isOpen())
         return;
     QIODevice::close();
-    delete m_readNotifier;
-    delete m_writeNotifier;
-    m_readNotifier = m_writeNotifier = nullptr;
-    ::close(m_slave);
-    ::close(m_master);
-    m_slave = m_master = -1;
-    m_incoming.clear();
-    m_outgoing.clear();
+    delete readNotifier;
+    delete writeNotifier;
+    readNotifier = writeNotifier = nullptr;
+    ::close(slave);
+    ::close(master);
+    slave = master = -1;
+    incoming.clear();
+    outgoing.clear();
 }
 
 #else
@@ -167,18 +167,18 @@ void PseudoTerminal::close()
 
 qint64 PseudoTerminal::readData(char *data, qint64 maxSize)
 {
-    const qint64 n = std::min<qint64>(maxSize, m_incoming.size());
-    std::memcpy(data, m_incoming.constData(), size_t(n));
-    m_incoming.remove(0, n);
+    const qint64 n = std::min<qint64>(maxSize, incoming.size());
+    std::memcpy(data, incoming.constData(), size_t(n));
+    incoming.remove(0, n);
     return n;
 }
 
 qint64 PseudoTerminal::bytesAvailable() const
 {
-    return m_incoming.size() + QIODevice::bytesAvailable();
+    return incoming.size() + QIODevice::bytesAvailable();
 }
 
 qint64 PseudoTerminal::bytesToWrite() const
 {
-    return m_outgoing.size() + QIODevice::bytesToWrite();
+    return outgoing.size() + QIODevice::bytesToWrite();
 }

@@ -19,7 +19,7 @@ public:
     // Creates the pair and opens the master side for reading and writing.
     bool openPair();
     // The path of the slave side, for the tester to open.
-    QString slaveName() const { return m_slaveName; }
+    QString slaveName() const { return slavePath; }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -35,12 +35,12 @@ private:
     void readMaster();
     void writeMaster();
 
-    int m_master = -1;
+    int master = -1;
     // Kept open so that the master never sees a hang-up while no tester has the slave open.
-    int m_slave = -1;
-    QString m_slaveName;
-    QSocketNotifier *m_readNotifier = nullptr;
-    QSocketNotifier *m_writeNotifier = nullptr;
-    QByteArray m_incoming;
-    QByteArray m_outgoing;
+    int slave = -1;
+    QString slavePath;
+    QSocketNotifier *readNotifier = nullptr;
+    QSocketNotifier *writeNotifier = nullptr;
+    QByteArray incoming;
+    QByteArray outgoing;
 };

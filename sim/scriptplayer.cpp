@@ -6,11 +6,11 @@
 
 ScriptPlayer::ScriptPlayer(Console &console, QObject *parent)
     : QObject(parent)
-    , m_console(console)
+    , console(console)
 {
-    m_wait.setSingleShot(true);
-    m_wait.setTimerType(Qt::PreciseTimer);
-    connect(&m_wait, &QTimer::timeout, this, &ScriptPlayer::playOn);
+    waitTimer.setSingleShot(true);
+    waitTimer.setTimerType(Qt::PreciseTimer);
+    connect(&waitTimer, &QTimer::timeout, this, &ScriptPlayer::playOn);
 }
 
 bool ScriptPlayer::load(const QString &path, QString *errorText)
@@ -20,30 +20,30 @@ bool ScriptPlayer::load(const QString &path, QString *errorText)
         *errorText = QStringLiteral("%1: %2").arg(path, file.errorString());
         return false;
     }
-    m_lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     return true;
 }
 
 void ScriptPlayer::start()
 {
-    m_next = 0;
-    m_stopped = false;
+    nextLine = 0;
+    stopped = false;
     playOn();
 }
 
 void ScriptPlayer::stop()
 {
-    m_stopped = true;
-    m_wait.stop();
+    stopped = true;
+    waitTimer.stop();
 }
 
 void ScriptPlayer::playOn()
 {
-    while (!m_stopped && m_next < m_lines.size()) {
-        const QString line = m_lines[m_next++].simplified();
+    while (!stopped && nextLine < lines.size()) {
+        const QString line = lines[nextLine++].simplified();
         const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (words.value(0).toLower() != QLatin1String("wait")) {
-            m_console.execute(line);
+            console.execute(line);
             continue;
         }
         bool ok = false;
@@ -52,9 +52,9 @@ void ScriptPlayer::playOn()
             emit error(QStringLiteral("wait: give a time in milliseconds"));
             continue;
         }
-        m_wait.start(ms);
+        waitTimer.start(ms);
         return;
     }
-    if (!m_stopped)
+    if (!stopped)
         emit finished();
 }

@@ -15,11 +15,11 @@ public:
     explicit ScriptPlayer(Console &console, QObject *parent = nullptr);
 
     bool load(const QString &path, QString *errorText);
-    void setLines(const QStringList &lines) { m_lines = lines; }
+    void setLines(const QStringList &lines) { this->lines = lines; }
     // Runs the commands up to the first wait at once, the rest as the waits run out.
     void start();
     void stop();
-    bool waiting() const { return m_wait.isActive(); }
+    bool waiting() const { return waitTimer.isActive(); }
 
 signals:
     void finished();
@@ -28,9 +28,9 @@ signals:
 private:
     void playOn();
 
-    Console &m_console;
-    QStringList m_lines;
-    qsizetype m_next = 0;
-    bool m_stopped = false;
-    QTimer m_wait;
+    Console &console;
+    QStringList lines;
+    qsizetype nextLine = 0;
+    bool stopped = false;
+    QTimer waitTimer;
 };

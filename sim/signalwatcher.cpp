@@ -37,8 +37,8 @@ SignalWatcher::SignalWatcher(QObject *parent)
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
-    m_notifier = new QSocketNotifier(selfPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalWatcher::readPipe);
+    notifier = new QSocketNotifier(selfPipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &SignalWatcher::readPipe);
 
     struct sigaction action
     { };
@@ -53,11 +53,11 @@ SignalWatcher::SignalWatcher(QObject *parent)
 SignalWatcher::~SignalWatcher()
 {
 #ifdef Q_OS_UNIX
-    if (!m_notifier)
+    if (!notifier)
         return;
     for (int number : watched)
         std::signal(number, SIG_DFL);
-    delete m_notifier;
+    delete notifier;
     ::close(selfPipe[0]);
     ::close(selfPipe[1]);
     selfPipe[0] = selfPipe[1] = -1;

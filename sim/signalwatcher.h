@@ -21,5 +21,5 @@ signals:
 private:
     void readPipe();
 
-    QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier *notifier = nullptr;
 };

@@ -65,52 +65,52 @@ bool ValidatorEngine::wellFormed(const QByteArray &frame)
 QList<Exchange> ValidatorEngine::receive(const QByteArray &bytes)
 {
     QList<Exchange> exchanges;
-    m_pending += bytes;
-    while (!m_pending.isEmpty()) {
+    pending += bytes;
+    while (!pending.isEmpty()) {
         // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
         // judged once all its bytes are in.
-        const bool startOk = m_pending[0] == stx;
-        const bool lengthOk = m_pending.size() < 2 || m_pending[1] == char(commandLength);
-        if (startOk && lengthOk && m_pending.size() < commandLength)
+        const bool startOk = pending[0] == stx;
+        const bool lengthOk = pending.size() < 2 || pending[1] == char(commandLength);
+        if (startOk && lengthOk && pending.size() < commandLength)
             break;
-        if (startOk && lengthOk && wellFormed(m_pending.left(commandLength))) {
-            const QByteArray command = m_pending.left(commandLength);
-            m_pending.remove(0, commandLength);
+        if (startOk && lengthOk && wellFormed(pending.left(commandLength))) {
+            const QByteArray command = pending.left(commandLength);
+            pending.remove(0, commandLength);
             exchanges.append({command, answer(command)});
             continue;
         }
         // Resynchronise: drop the bad start byte and everything up to the next start byte,
         // which may begin the frame that was hidden behind the junk.
-        qsizetype next = m_pending.indexOf(stx, 1);
+        qsizetype next = pending.indexOf(stx, 1);
         if (next < 0)
-            next = m_pending.size();
-        exchanges.append({m_pending.left(next), {}});
-        m_pending.remove(0, next);
+            next = pending.size();
+        exchanges.append({pending.left(next), {}});
+        pending.remove(0, next);
     }
     return exchanges;
 }
 
 QByteArray ValidatorEngine::answer(const QByteArray &command)
 {
-    ++m_commands;
+    ++commandCount;
     const quint8 control = quint8(command[2]);
     const quint8 data0 = quint8(command[3]);
     const quint8 data1 = quint8(command[4]);
-    m_enabledChannels = data0;
+    channelEnableBits = data0;
 
     const int ack = control & ackBit;
-    if (m_lastAck == ack)
-        return m_lastReply;
-    m_lastAck = ack;
-    m_lastReply = advance(control, data0, data1);
-    return m_lastReply;
+    if (lastAck == ack)
+        return lastReply;
+    lastAck = ack;
+    lastReply = advance(control, data0, data1);
+    return lastReply;
 }
 
 QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
 {
     // The new ACK bit acknowledges the previous reply: its events are done with.
-    quint8 reply[3] = {m_events[0], m_events[1], m_events[2]};
-    std::fill(std::begin(m_events), std::end(m_events), 0);
+    quint8 reply[3] = {events[0], events[1], events[2]};
+    std::fill(std::begin(events), std::end(events), 0);
 
     int reportedChannel = 0;
     const bool impossible = (data1 & (stackRequest | returnRequest))
@@ -118,46 +118,46 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
     if (impossible) {
         reply[2] |= invalidCommandEvent;
     } else if (!halted()) {
-        switch (m_stage) {
+        switch (stage) {
         case Stage::Idle:
-            if (m_insertedChannel != 0) {
-                m_channel = std::exchange(m_insertedChannel, 0);
-                m_stage = Stage::Accepting;
-                m_acceptingReplies = 1;
+            if (insertedChannel != 0) {
+                noteChannel = std::exchange(insertedChannel, 0);
+                stage = Stage::Accepting;
+                acceptingReplies = 1;
             }
             break;
         case Stage::Accepting:
-            if (m_acceptingReplies < acceptingSteps) {
-                ++m_acceptingReplies;
-            } else if (!(data0 & (1 << (m_channel - 1)))) {
+            if (acceptingReplies < acceptingSteps) {
+                ++acceptingReplies;
+            } else if (!(data0 & (1 << (noteChannel - 1)))) {
                 reply[1] |= rejectedEvent;
-                m_stage = Stage::Idle;
+                stage = Stage::Idle;
             } else {
-                m_stage = (data1 & escrowEnabled) ? Stage::Escrowed : Stage::Stacking;
+                stage = (data1 & escrowEnabled) ? Stage::Escrowed : Stage::Stacking;
             }
             break;
         case Stage::Escrowed:
             if (data1 & stackRequest)
-                m_stage = Stage::Stacking;
+                stage = Stage::Stacking;
             else if (data1 & returnRequest)
-                m_stage = Stage::Returning;
+                stage = Stage::Returning;
             break;
         case Stage::Stacking:
             reply[0] |= stackedEvent;
-            reportedChannel = m_channel;
-            ++m_stacked;
-            m_stage = Stage::Idle;
+            reportedChannel = noteChannel;
+            ++stackedCount;
+            stage = Stage::Idle;
             break;
         case Stage::Returning:
             reply[0] |= returnedEvent;
-            reportedChannel = m_channel;
-            ++m_returned;
-            m_stage = Stage::Idle;
+            reportedChannel = noteChannel;
+            ++returnedCount;
+            stage = Stage::Idle;
             break;
         }
     }
 
-    switch (m_stage) {
+    switch (stage) {
     case Stage::Idle:
         if (!halted())
             reply[0] |= idling;
@@ -175,14 +175,14 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
         reply[0] |= returning;
         break;
     }
-    if (m_stage != Stage::Idle)
-        reportedChannel = m_channel;
+    if (stage != Stage::Idle)
+        reportedChannel = noteChannel;
     reply[2] |= quint8(reportedChannel << noteIndexShift);
-    if (m_jammed)
+    if (jamRaised)
         reply[1] |= jammed;
-    if (m_stackerFull)
+    if (stackerFullRaised)
         reply[1] |= stackerFull;
-    if (m_calibrating)
+    if (calibrationRaised)
         reply[1] |= calibration;
 
     return replyFrame(replyControl | (control & ackBit), reply[0], reply[1], reply[2]);
@@ -192,48 +192,48 @@ bool ValidatorEngine::insertNote(int channel)
 {
     if (channel < 1 || channel > channelCount || !readyForNote())
         return false;
-    m_insertedChannel = channel;
+    insertedChannel = channel;
     return true;
 }
 
 bool ValidatorEngine::readyForNote() const
 {
-    return m_stage == Stage::Idle && m_insertedChannel == 0 && !halted();
+    return stage == Stage::Idle && insertedChannel == 0 && !halted();
 }
 
 void ValidatorEngine::raise(Fault fault)
 {
     switch (fault) {
     case Fault::Jam:
-        m_jammed = true;
+        jamRaised = true;
         break;
     case Fault::StackerFull:
-        m_stackerFull = true;
+        stackerFullRaised = true;
         break;
     case Fault::Calibration:
-        m_calibrating = true;
+        calibrationRaised = true;
         break;
     case Fault::Cheat:
-        m_events[1] |= cheatedEvent;
+        events[1] |= cheatedEvent;
         break;
     case Fault::Reject:
-        m_events[1] |= rejectedEvent;
+        events[1] |= rejectedEvent;
         break;
     case Fault::Failure:
-        m_events[2] |= failureEvent;
+        events[2] |= failureEvent;
         break;
     case Fault::PowerUp:
-        m_events[2] |= powerUpEvent;
+        events[2] |= powerUpEvent;
         break;
     }
 }
 
 void ValidatorEngine::clear()
 {
-    m_jammed = m_stackerFull = m_calibrating = false;
-    std::fill(std::begin(m_events), std::end(m_events), 0);
-    m_stage = Stage::Idle;
-    m_channel = 0;
-    m_insertedChannel = 0;
-    m_acceptingReplies = 0;
+    jamRaised = stackerFullRaised = calibrationRaised = false;
+    std::fill(std::begin(events), std::end(events), 0);
+    stage = Stage::Idle;
+    noteChannel = 0;
+    insertedChannel = 0;
+    acceptingReplies = 0;
 }

@@ -45,35 +45,35 @@ public:
     void clear();
 
     // The channel enable bits (data0) of the last command, 0 before the first.
-    quint8 enabledChannels() const { return m_enabledChannels; }
-    int commands() const { return m_commands; }
-    int stacked() const { return m_stacked; }
-    int returned() const { return m_returned; }
+    quint8 enabledChannels() const { return channelEnableBits; }
+    int commands() const { return commandCount; }
+    int stacked() const { return stackedCount; }
+    int returned() const { return returnedCount; }
 
 private:
     enum class Stage { Idle, Accepting, Escrowed, Stacking, Returning };
 
     QByteArray advance(quint8 control, quint8 data0, quint8 data1);
-    bool halted() const { return m_jammed || m_stackerFull || m_calibrating; }
+    bool halted() const { return jamRaised || stackerFullRaised || calibrationRaised; }
 
-    QByteArray m_pending; // bytes waiting to complete a frame
-    std::optional<int> m_lastAck; // ACK bit of the last command answered
-    QByteArray m_lastReply;
+    QByteArray pending; // bytes waiting to complete a frame
+    std::optional<int> lastAck; // ACK bit of the last command answered
+    QByteArray lastReply;
 
-    Stage m_stage = Stage::Idle;
-    int m_channel = 0; // the note being handled
-    int m_acceptingReplies = 0;
-    int m_insertedChannel = 0; // a note waiting for the next step
+    Stage stage = Stage::Idle;
+    int noteChannel = 0; // the note being handled
+    int acceptingReplies = 0;
+    int insertedChannel = 0; // a note waiting for the next step
 
     // One-shot event bits for the next new reply, by reply data byte. The first reply after
     // start reports the power-up.
-    quint8 m_events[3] = {0, 0, 0x01};
-    bool m_jammed = false;
-    bool m_stackerFull = false;
-    bool m_calibrating = false;
+    quint8 events[3] = {0, 0, 0x01};
+    bool jamRaised = false;
+    bool stackerFullRaised = false;
+    bool calibrationRaised = false;
 
-    quint8 m_enabledChannels = 0;
-    int m_commands = 0;
-    int m_stacked = 0;
-    int m_returned = 0;
+    quint8 channelEnableBits = 0;
+    int commandCount = 0;
+    int stackedCount = 0;
+    int returnedCount = 0;
 };

@@ -9,47 +9,47 @@
 
 ValidatorLine::ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent)
     : QObject(parent)
-    , m_engine(engine)
-    , m_device(device)
+    , engine(engine)
+    , device(device)
 {
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    m_clock.start();
-    connect(&m_timer, &QTimer::timeout, this, &ValidatorLine::writeDue);
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    clock.start();
+    connect(&timer, &QTimer::timeout, this, &ValidatorLine::writeDue);
     connect(device, &QIODevice::readyRead, this, &ValidatorLine::readCommands);
 }
 
 void ValidatorLine::inject(Fault fault)
 {
-    m_faults.set(size_t(fault));
+    faults.set(size_t(fault));
 }
 
 bool ValidatorLine::takeFault(Fault fault)
 {
-    const bool set = m_faults.test(size_t(fault));
-    m_faults.reset(size_t(fault));
+    const bool set = faults.test(size_t(fault));
+    faults.reset(size_t(fault));
     return set;
 }
 
 void ValidatorLine::hangUp()
 {
-    m_timer.stop();
-    m_queue.clear();
-    if (m_device)
-        m_device->close();
+    timer.stop();
+    queue.clear();
+    if (device)
+        device->close();
 }
 
 void ValidatorLine::readCommands()
 {
-    if (!m_device || !m_device->isOpen())
+    if (!device || !device->isOpen())
         return;
-    const QList<Exchange> exchanges = m_engine.receive(m_device->readAll());
+    const QList<Exchange> exchanges = engine.receive(device->readAll());
     for (const Exchange &exchange : exchanges) {
         emit received(exchange.received, !exchange.reply.isEmpty());
         if (exchange.reply.isEmpty())
             continue;
-        if (!m_held.isEmpty())
-            schedule(m_clock.nsecsElapsed(), std::exchange(m_held, {}), true);
+        if (!heldReply.isEmpty())
+            schedule(clock.nsecsElapsed(), std::exchange(heldReply, {}), true);
         sendReply(exchange.reply);
     }
 }
@@ -69,11 +69,11 @@ void ValidatorLine::sendReply(QByteArray reply)
     if (drop)
         return;
     if (late) {
-        m_held = reply;
+        heldReply = reply;
         return;
     }
 
-    const qint64 due = m_clock.nsecsElapsed() + (m_fast ? 0 : qint64(replyDelay.count()));
+    const qint64 due = clock.nsecsElapsed() + (fast ? 0 : qint64(replyDelay.count()));
     if (split) {
         schedule(due, reply.left(splitAt), false);
         schedule(due + std::chrono::nanoseconds(splitGap).count(), reply.mid(splitAt), true);
@@ -84,27 +84,27 @@ void ValidatorLine::sendReply(QByteArray reply)
 
 void ValidatorLine::schedule(qint64 dueNs, const QByteArray &bytes, bool endsReply)
 {
-    if (!m_queue.isEmpty())
-        dueNs = std::max(dueNs, m_queue.last().dueNs);
-    m_queue.append({dueNs, bytes, endsReply});
+    if (!queue.isEmpty())
+        dueNs = std::max(dueNs, queue.last().dueNs);
+    queue.append({dueNs, bytes, endsReply});
     writeDue();
 }
 
 void ValidatorLine::writeDue()
 {
-    const qint64 now = m_clock.nsecsElapsed();
-    while (!m_queue.isEmpty() && m_queue.first().dueNs <= now) {
-        const Piece piece = m_queue.takeFirst();
-        if (!m_device || !m_device->isOpen())
+    const qint64 now = clock.nsecsElapsed();
+    while (!queue.isEmpty() && queue.first().dueNs <= now) {
+        const Piece piece = queue.takeFirst();
+        if (!device || !device->isOpen())
             continue;
-        m_device->write(piece.bytes);
+        device->write(piece.bytes);
         emit sent(piece.bytes);
         if (piece.endsReply)
-            ++m_repliesSent;
+            ++sentReplyCount;
     }
-    if (m_queue.isEmpty())
+    if (queue.isEmpty())
         return;
     // Round up: a reply must never arrive before a real line could have delivered it.
-    const qint64 waitNs = m_queue.first().dueNs - now;
-    m_timer.start(int((waitNs + 999'999) / 1'000'000));
+    const qint64 waitNs = queue.first().dueNs - now;
+    timer.start(int((waitNs + 999'999) / 1'000'000));
 }

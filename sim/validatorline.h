@@ -39,13 +39,13 @@ public:
     ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent = nullptr);
 
     // Reply at once instead of after replyDelay.
-    void setFast(bool fast) { m_fast = fast; }
+    void setFast(bool fast) { this->fast = fast; }
     void inject(Fault fault);
     // Closes the line; nothing more is read or written.
     void hangUp();
 
     // Replies written to the line in full.
-    int repliesSent() const { return m_repliesSent; }
+    int repliesSent() const { return sentReplyCount; }
 
 signals:
     // A command frame (answered true) or bytes thrown away (answered false).
@@ -66,13 +66,13 @@ private:
     void writeDue();
     bool takeFault(Fault fault);
 
-    ValidatorEngine &m_engine;
-    QPointer<QIODevice> m_device;
-    bool m_fast = false;
-    std::bitset<6> m_faults;
-    QByteArray m_held; // a late reply, written when the next command arrives
-    QList<Piece> m_queue; // in order of writing; due times never decrease
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    int m_repliesSent = 0;
+    ValidatorEngine &engine;
+    QPointer<QIODevice> device;
+    bool fast = false;
+    std::bitset<6> faults;
+    QByteArray heldReply; // a late reply, written when the next command arrives
+    QList<Piece> queue; // in order of writing; due times never decrease
+    QTimer timer;
+    QElapsedTimer clock;
+    int sentReplyCount = 0;
 };

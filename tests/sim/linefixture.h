@@ -33,13 +33,13 @@ protected:
     {
         const bool arrived = QTest::qWaitFor(
                 [&] {
-                    m_read += host.readAll();
-                    return m_read.size() >= count;
+                    collected += host.readAll();
+                    return collected.size() >= count;
                 },
                 patience);
         if (!arrived)
-            ADD_FAILURE() << "only " << m_read.size() << " of " << count << " bytes came";
-        return std::exchange(m_read, {});
+            ADD_FAILURE() << "only " << collected.size() << " of " << count << " bytes came";
+        return std::exchange(collected, {});
     }
 
     ValidatorEngine engine;
@@ -50,5 +50,5 @@ protected:
     QSignalSpy sent{&line, &ValidatorLine::sent};
 
 private:
-    QByteArray m_read;
+    QByteArray collected;
 };

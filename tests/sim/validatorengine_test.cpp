@@ -24,15 +24,15 @@ public:
 
     QByteArray next(int data1 = 0x10, int data0 = 0x7F)
     {
-        m_ack ^= 1;
-        m_last = command(m_ack, data0, data1);
-        return engine.answer(m_last);
+        ack ^= 1;
+        lastCommand = command(ack, data0, data1);
+        return engine.answer(lastCommand);
     }
-    QByteArray repeat() { return engine.answer(m_last); }
+    QByteArray repeat() { return engine.answer(lastCommand); }
 
 private:
-    int m_ack = 1; // the first command carries ACK 0
-    QByteArray m_last;
+    int ack = 1; // the first command carries ACK 0
+    QByteArray lastCommand;
 };
 
 TEST(ValidatorEngine, FirstReplyCarriesThePowerUpInAWellFormedFrame)
