@@ -19,8 +19,7 @@ int main(int argc, char *argv[])
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });
-    QObject::connect(&startup, &Startup::abandoned, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
+    QObject::connect(&startup, &Startup::abandoned, &app, &QApplication::quit, Qt::QueuedConnection);
     startup.start();
     return app.exec();
 }

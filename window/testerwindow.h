@@ -79,22 +79,22 @@ private:
     QPointer<AboutWindow> about;
     bool closing = false;
 
-    QPushButton *Check4 = nullptr;   // run switch: polling runs while pressed
+    QPushButton *Check4 = nullptr; // run switch: polling runs while pressed
     QPushButton *Command1 = nullptr; // mode button: caption and colour show the poll mode
-    QPushButton *Check6 = nullptr;   // escrow switch
-    QPushButton *Check3 = nullptr;   // calibration switch, hidden and disabled
-    QPushButton *Check2 = nullptr;   // configure toggle: pressed while the About window is open
+    QPushButton *Check6 = nullptr; // escrow switch
+    QPushButton *Check3 = nullptr; // calibration switch, hidden and disabled
+    QPushButton *Check2 = nullptr; // configure toggle: pressed while the About window is open
     QPushButton *Command2 = nullptr; // resets the note tally
-    QLineEdit *Text1 = nullptr;      // COM port number
-    QLineEdit *Text2 = nullptr;      // poll interval in milliseconds
-    QLabel *Label14 = nullptr;       // host state display
-    QLabel *Label15 = nullptr;       // validator state display
-    QLabel *Label13 = nullptr;       // validator last event display
+    QLineEdit *Text1 = nullptr; // COM port number
+    QLineEdit *Text2 = nullptr; // poll interval in milliseconds
+    QLabel *Label14 = nullptr; // host state display
+    QLabel *Label15 = nullptr; // validator state display
+    QLabel *Label13 = nullptr; // validator last event display
     std::array<QCheckBox *, 7> Check1{}; // channel enable boxes; captions are the note values
-    std::array<QLabel *, 7> Label8{};    // tally: note value of each channel
-    std::array<QLabel *, 8> Label9{};    // tally: quantities, index 7 the total
-    std::array<QLabel *, 8> Label10{};   // tally: amounts, index 7 the total
-    std::array<QLabel *, 16> Label18{};  // traffic log: sent column
-    std::array<QLabel *, 16> Label20{};  // traffic log: reply column
-    std::array<Lamp *, 2> Shape2{};      // send lamp, receive lamp
+    std::array<QLabel *, 7> Label8{}; // tally: note value of each channel
+    std::array<QLabel *, 8> Label9{}; // tally: quantities, index 7 the total
+    std::array<QLabel *, 8> Label10{}; // tally: amounts, index 7 the total
+    std::array<QLabel *, 16> Label18{}; // traffic log: sent column
+    std::array<QLabel *, 16> Label20{}; // traffic log: reply column
+    std::array<Lamp *, 2> Shape2{}; // send lamp, receive lamp
 };
