@@ -1,6 +1,7 @@
 #include "qtserialline.h"
 
 #include "comport.h"
+#include "portinspection.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -32,6 +33,7 @@ bool QtSerialLine::setCommPort(int number)
              QStringLiteral("COM%1 is not a port number.").arg(number));
         return false;
     }
+    comNumber = number;
     devicePath = device;
     port.setPortName(device);
     return true;
@@ -75,7 +77,7 @@ void QtSerialLine::setRtsEnable(bool on)
 bool QtSerialLine::open()
 {
     if (!port.open(QIODevice::ReadWrite)) {
-        fail(port.error(), port.errorString());
+        failToOpen();
         return false;
     }
     // Modem-control lines can only be switched on an open port. Lines without them (a
@@ -125,6 +127,25 @@ void QtSerialLine::fail(int number, const QString &reason)
 {
     lastError = number;
     lastDetail = QStringLiteral("Device: %1\nReason: %2").arg(devicePath, reason);
+}
+
+void QtSerialLine::failToOpen()
+{
+    PortFailure failure;
+    failure.comNumber = comNumber;
+    failure.device = devicePath;
+#ifndef Q_OS_WIN
+    failure.link = comPortLink(comNumber, folder);
+    failure.linked = QFileInfo(failure.link).isSymLink();
+#endif
+    failure.error = port.error();
+    failure.reason = port.errorString();
+    failure.status = inspectDevice(devicePath);
+    failure.user = inspectUser();
+    if (failure.error == QSerialPort::PermissionError)
+        failure.holder = deviceHolder(devicePath);
+    lastError = failure.error;
+    lastDetail = portDiagnosis(failure);
 }
 
 void QtSerialLine::handleError(QSerialPort::SerialPortError error)

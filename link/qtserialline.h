@@ -31,9 +31,11 @@ public:
 
 private:
     void fail(int number, const QString &reason);
+    void failToOpen();
     void handleError(QSerialPort::SerialPortError error);
 
     QString folder;
+    int comNumber = 0;
     QString devicePath;
     QSerialPort port;
     bool dtr = false;
