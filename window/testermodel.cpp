@@ -272,6 +272,7 @@ void TesterModel::ReceiveReply()
     link.decodeMemory = decoded.memory;
 
     LogReply();
+    emit replyLogged(*reply, link.replyReceived);
     controls.validatorState = decoded.stateCaption();
     const QString noteValue = link.noteIndex ? noteTally.noteValue(link.noteIndex - 1) : QString();
     controls.lastEvent = decoded.eventCaption(noteValue);
@@ -287,6 +288,7 @@ void TesterModel::LogCommand()
         LogReply();
     trafficLog.writeSent(sentFrameLine(link.command));
     emit logChanged();
+    emit commandLogged(link.command);
 }
 
 void TesterModel::LogReply()

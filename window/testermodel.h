@@ -105,6 +105,13 @@ signals:
     void lampsChanged();
     void tallyChanged();
     void channelCaptionsChanged();
+    // The conversation as the log takes it in, for a record kept beside the log. A sent-frame
+    // line was logged for `command`, right after its frame was handed to the port (nothing
+    // reached the port when its frame text is empty).
+    void commandLogged(const HostCommand &command);
+    // A frame that began with the start byte was logged: as the reply line when shownAsReply,
+    // otherwise as the no-response line (its checksum did not match).
+    void replyLogged(const ValidatorReply &reply, bool shownAsReply);
 
 private:
     void BuildCommand();

@@ -8,14 +8,20 @@
 #include "ui_main256.h"
 #include "ui_main64k.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 
 namespace {
 
@@ -34,6 +40,27 @@ TesterWindow::MessageShower &messageShower()
 {
     static TesterWindow::MessageShower shower = showMessageBox;
     return shower;
+}
+
+void chooseFileInDialog(QWidget *parent, const QString &title, const QString &suggestedPath,
+                        const std::function<void(const QString &)> &chosen)
+{
+    // Not modal: polling and the log go on while the operator picks a file.
+    auto *dialog = new QFileDialog(parent, title, QFileInfo(suggestedPath).path(),
+                                   QStringLiteral("Text files (*.txt);;All files (*)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
+    dialog->selectFile(QFileInfo(suggestedPath).fileName());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::NonModal);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, chosen);
+    dialog->show();
+}
+
+TesterWindow::FileChooser &fileChooser()
+{
+    static TesterWindow::FileChooser chooser = chooseFileInDialog;
+    return chooser;
 }
 
 // The channel enable boxes keep the three states of a tick box: 0 clear, 1 ticked, 2 greyed.
@@ -69,6 +96,11 @@ void TesterWindow::setMessageShower(MessageShower shower)
     messageShower() = shower ? std::move(shower) : MessageShower(showMessageBox);
 }
 
+void TesterWindow::setFileChooser(FileChooser chooser)
+{
+    fileChooser() = chooser ? std::move(chooser) : FileChooser(chooseFileInDialog);
+}
+
 TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line,
                            QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -87,8 +119,11 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
         line = ownLine.get();
     }
     testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
+    trafficRecord = new TrafficRecord(this);
+    trafficRecord->follow(testerModel);
     bindControls();
     wireControls();
+    wireRecord();
     openWindow();
 }
 
@@ -211,6 +246,7 @@ void TesterWindow::closeEvent(QCloseEvent *event)
         return;
     }
     closing = true;
+    trafficRecord->stopRecording();
     testerModel->closePort();
     saveSettings();
     closeOtherWindows();
@@ -324,4 +360,84 @@ void TesterWindow::toggleConfigure(bool on)
     about->show();
     about->raise();
     about->activateWindow();
+}
+
+void TesterWindow::wireRecord()
+{
+    fileFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (fileFolder.isEmpty())
+        fileFolder = QDir::homePath();
+
+    saveTrafficAction = new QAction(QStringLiteral("Save Traffic..."), this);
+    saveTrafficAction->setObjectName(QStringLiteral("saveTrafficAction"));
+    saveTrafficAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    saveTrafficAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(saveTrafficAction);
+    connect(saveTrafficAction, &QAction::triggered, this, &TesterWindow::saveTraffic);
+
+    recordAction = new QAction(this);
+    recordAction->setObjectName(QStringLiteral("recordAction"));
+    connect(recordAction, &QAction::triggered, this, &TesterWindow::toggleRecording);
+    showRecordingState();
+
+    logMenu = new QMenu(this);
+    logMenu->setObjectName(QStringLiteral("logMenu"));
+    logMenu->addAction(saveTrafficAction);
+    logMenu->addAction(recordAction);
+    for (int i = 0; i < TrafficLog::rows; ++i) {
+        for (QLabel *row : {Label18[i], Label20[i]}) {
+            row->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(row, &QWidget::customContextMenuRequested, this,
+                    [this, row](const QPoint &position) {
+                        logMenu->popup(row->mapToGlobal(position));
+                    });
+        }
+    }
+
+    connect(trafficRecord, &TrafficRecord::recordingFailed, this, [this](const QString &error) {
+        showRecordingState();
+        messageShower()(this, QStringLiteral("Recording Stopped"), error, QString());
+    });
+}
+
+void TesterWindow::saveTraffic()
+{
+    fileChooser()(this, QStringLiteral("Save Traffic"), suggestedPath(QStringLiteral("traffic")),
+                  [this](const QString &path) {
+                      fileFolder = QFileInfo(path).path();
+                      QString error;
+                      if (!trafficRecord->save(path, &error))
+                          messageShower()(this, QStringLiteral("Traffic Not Saved"), error,
+                                          QString());
+                  });
+}
+
+void TesterWindow::toggleRecording()
+{
+    if (trafficRecord->recording()) {
+        trafficRecord->stopRecording();
+        showRecordingState();
+        return;
+    }
+    fileChooser()(this, QStringLiteral("Record to File"), suggestedPath(QStringLiteral("record")),
+                  [this](const QString &path) {
+                      fileFolder = QFileInfo(path).path();
+                      QString error;
+                      if (!trafficRecord->startRecording(path, &error))
+                          messageShower()(this, QStringLiteral("Recording Not Started"), error,
+                                          QString());
+                      showRecordingState();
+                  });
+}
+
+void TesterWindow::showRecordingState()
+{
+    recordAction->setText(trafficRecord->recording() ? QStringLiteral("Stop Recording")
+                                                     : QStringLiteral("Record to File..."));
+}
+
+QString TesterWindow::suggestedPath(const QString &prefix) const
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    return QDir(fileFolder).filePath(QStringLiteral("brisvel-%1-%2.txt").arg(prefix, stamp));
 }

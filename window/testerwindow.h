@@ -3,6 +3,7 @@
 #include "channelvalues.h"
 #include "pollmode.h"
 #include "testermodel.h"
+#include "trafficrecord.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -13,9 +14,11 @@
 
 class AboutWindow;
 class Lamp;
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class SerialLine;
 
@@ -37,6 +40,12 @@ public:
     using MessageShower = std::function<void(QWidget *parent, const QString &title,
                                              const QString &text, const QString &detail)>;
     static void setMessageShower(MessageShower shower);
+    // How the window asks for a file to write: title and suggested path; `chosen` takes the
+    // path picked. Tests replace it; the default is a file dialog that does not block.
+    using FileChooser = std::function<void(QWidget *parent, const QString &title,
+                                           const QString &suggestedPath,
+                                           const std::function<void(const QString &)> &chosen)>;
+    static void setFileChooser(FileChooser chooser);
 
     // Without a line, the window opens the real serial port of the data folder.
     TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line = nullptr,
@@ -44,6 +53,7 @@ public:
     ~TesterWindow() override;
 
     TesterModel &model() { return *testerModel; }
+    TrafficRecord &record() { return *trafficRecord; }
     DisplayProfile layout() const { return testerModel->layout(); }
     QString settingsPath() const { return setupPath; }
 
@@ -70,11 +80,21 @@ private:
     void showChannelCaptions();
     void selectEntry(TesterModel::Entry entry);
     void toggleConfigure(bool on);
+    void wireRecord();
+    void saveTraffic();
+    void toggleRecording();
+    void showRecordingState();
+    QString suggestedPath(const QString &prefix) const;
 
     std::unique_ptr<Ui::MAIN64K> main64k;
     std::unique_ptr<Ui::MAIN256> main256;
     std::unique_ptr<SerialLine> ownLine;
     TesterModel *testerModel = nullptr;
+    TrafficRecord *trafficRecord = nullptr;
+    QMenu *logMenu = nullptr; // the traffic log's context menu
+    QAction *saveTrafficAction = nullptr; // also Ctrl+S
+    QAction *recordAction = nullptr;
+    QString fileFolder; // where the last traffic file went
     QString setupPath;
     QPointer<AboutWindow> about;
     bool closing = false;

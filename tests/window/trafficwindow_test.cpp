@@ -1,0 +1,158 @@
+#include "displayprofile.h"
+#include "fonts.h"
+#include "memoryline.h"
+#include "testerwindow.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// Saving and recording the traffic from the tester window, in both layouts.
+namespace {
+
+const QByteArray idleReply = QByteArray::fromHex("020B20010000000000032A");
+
+struct Chooser
+{
+    QString title;
+    QString suggested;
+};
+
+class TrafficWindowTest : public testing::TestWithParam<DisplayProfile>
+{
+protected:
+    void SetUp() override
+    {
+        installFontSubstitutions();
+        setDisplayProfile(GetParam());
+        TesterWindow::setMessageShower([this](QWidget *, const QString &title, const QString &,
+                                              const QString &) { messages << title; });
+        // The operator picks the file at once: the next path of the queue.
+        TesterWindow::setFileChooser([this](QWidget *, const QString &title,
+                                            const QString &suggested,
+                                            const std::function<void(const QString &)> &chosen) {
+            choosers.append({title, suggested});
+            if (!paths.isEmpty())
+                chosen(paths.takeFirst());
+        });
+        window = std::make_unique<TesterWindow>(GetParam(), dir.path(), &line);
+        window->findChild<QLineEdit *>("Text2")->setText("65535"); // the test sends by hand
+        window->show();
+    }
+
+    void TearDown() override
+    {
+        TesterWindow::setMessageShower({});
+        TesterWindow::setFileChooser({});
+    }
+
+    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+
+    // A run start and one frame more, each answered.
+    void converse()
+    {
+        window->findChild<QPushButton *>("Check4")->click();
+        line.push(idleReply);
+        window->model().SendCommand();
+        line.push(idleReply);
+    }
+
+    QStringList fileLines(const QString &path) const
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    QTemporaryDir dir;
+    MemoryLine line;
+    std::unique_ptr<TesterWindow> window;
+    QStringList messages;
+    QList<Chooser> choosers;
+    QStringList paths;
+};
+
+TEST_P(TrafficWindowTest, CtrlSSavesTheWholeRecord)
+{
+    converse();
+    paths << dir.filePath("saved.txt");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(choosers.size(), 1);
+    EXPECT_EQ(choosers[0].title, "Save Traffic");
+    EXPECT_TRUE(choosers[0].suggested.endsWith(".txt"));
+    EXPECT_EQ(fileLines(dir.filePath("saved.txt")), window->record().lines());
+    EXPECT_EQ(window->record().size(), 2);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_P(TrafficWindowTest, EveryLogRowOffersTheMenu)
+{
+    auto *menu = window->findChild<QMenu *>("logMenu");
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (const QAction *item : menu->actions())
+        texts << item->text();
+    EXPECT_EQ(texts, QStringList({"Save Traffic...", "Record to File..."}));
+    for (const char *row : {"Label18_0", "Label20_15"}) {
+        auto *label = window->findChild<QLabel *>(row);
+        ASSERT_EQ(label->contextMenuPolicy(), Qt::CustomContextMenu) << row;
+        EXPECT_FALSE(menu->isVisible());
+        emit label->customContextMenuRequested(QPoint(2, 2));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000)) << row;
+        menu->hide();
+    }
+}
+
+TEST_P(TrafficWindowTest, RecordingRunsUntilTheWindowCloses)
+{
+    const QString path = dir.filePath("record.txt");
+    paths << path;
+    action("recordAction")->trigger();
+    ASSERT_EQ(choosers.size(), 1);
+    EXPECT_EQ(choosers[0].title, "Record to File");
+    EXPECT_EQ(action("recordAction")->text(), "Stop Recording");
+
+    converse();
+    EXPECT_EQ(fileLines(path), window->record().lines());
+    window->model().SendCommand(); // still waiting for its reply when the window closes
+    EXPECT_EQ(fileLines(path).size(), 2);
+    window->close();
+    EXPECT_FALSE(window->record().recording());
+    const QStringList lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_TRUE(lines[2].endsWith("# no reply yet"));
+}
+
+TEST_P(TrafficWindowTest, StopRecordingAndAFileThatCannotBeWritten)
+{
+    paths << dir.filePath("record.txt") << dir.filePath("no/such/folder/record.txt");
+    action("recordAction")->trigger();
+    action("recordAction")->trigger();
+    EXPECT_FALSE(window->record().recording());
+    EXPECT_EQ(action("recordAction")->text(), "Record to File...");
+    EXPECT_EQ(choosers.size(), 1) << "stopping asks for no file";
+
+    action("recordAction")->trigger();
+    EXPECT_EQ(messages, QStringList{"Recording Not Started"});
+    EXPECT_FALSE(window->record().recording());
+    paths << dir.filePath("no/such/folder/saved.txt");
+    action("saveTrafficAction")->trigger();
+    EXPECT_EQ(messages, QStringList({"Recording Not Started", "Traffic Not Saved"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, TrafficWindowTest, testing::Values(HighColour, Colour256),
+                         [](const testing::TestParamInfo<DisplayProfile> &info) {
+                             return info.param == HighColour ? "MAIN64K" : "MAIN256";
+                         });
+
+} // namespace

@@ -1,0 +1,254 @@
+#include "trafficrecord.h"
+
+#include "testermodel.h"
+#include "trafficlines.h"
+
+#include <QDateTime>
+#include <QSaveFile>
+
+namespace {
+
+constexpr int latencyWidth = 8;
+constexpr int stateWidth = 12; // "STACKER FULL"
+constexpr int eventWidth = 11; // "INVALID CMD"
+const QString gap = QStringLiteral("  ");
+
+// The state and event of one reply by itself: nothing carried over from earlier replies, and
+// the event kept whatever the note index of the reply before.
+DecodedReply decodeAlone(const ValidatorReply &reply)
+{
+    DecodeMemory memory;
+    memory.lastNoteIndexText = reply.noteIndex() ? QString::number(reply.noteIndex())
+                                                 : QStringLiteral(" ");
+    return decodeReply(reply, memory);
+}
+
+QString orDash(const QString &text)
+{
+    return text.isEmpty() ? QStringLiteral("-") : text;
+}
+
+QString hexBytes(const ValidatorReply &reply)
+{
+    QStringList bytes;
+    for (const quint8 byte : reply.bytes)
+        bytes << HexByte(byte);
+    return bytes.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+TrafficRecord::TrafficRecord(QObject *parent)
+    : QObject(parent)
+{
+    clock.start();
+}
+
+void TrafficRecord::follow(const TesterModel *model)
+{
+    connect(model, &TesterModel::commandLogged, this, [this](const HostCommand &command) {
+        addCommand(command, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
+    });
+    connect(model, &TesterModel::replyLogged, this,
+            [this](const ValidatorReply &reply, bool shownAsReply) {
+                addReply(reply, shownAsReply, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
+            });
+}
+
+void TrafficRecord::setCapacity(int count)
+{
+    capacity = qMax(1, count);
+    while (int(entries.size()) > capacity)
+        entries.pop_front();
+}
+
+void TrafficRecord::addCommand(const HostCommand &command, qint64 wallMs, qint64 steadyMs)
+{
+    // A frame still waiting when the next one goes has timed out, also across a run start that
+    // emptied the log without writing its no-response line.
+    timeOut();
+    TrafficExchange exchange;
+    exchange.time = wallMs;
+    exchange.command = command;
+    lastSendSteady = steadyMs;
+    ++totals.frames;
+    append(exchange);
+}
+
+void TrafficRecord::addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs,
+                             qint64 steadyMs)
+{
+    if (!reply.checksumOk())
+        ++totals.badChecksums;
+    const qint64 latency = lastSendSteady ? steadyMs - *lastSendSteady : -1;
+    if (TrafficExchange *waiting = waitingEntry()) {
+        // A bad reply stands as the no-response line the log shows; a good one may follow it.
+        if (!waiting->reply || shownAsReply) {
+            waiting->reply = reply;
+            waiting->latency = latency;
+        }
+        if (shownAsReply) {
+            waiting->answered = true;
+            ++totals.replies;
+            settle(*waiting);
+        }
+        return;
+    }
+    TrafficExchange extra;
+    extra.kind = lastSendSteady ? TrafficExchange::Kind::SecondReply
+                                : TrafficExchange::Kind::Unasked;
+    extra.time = wallMs;
+    extra.latency = latency;
+    extra.reply = reply;
+    extra.answered = shownAsReply;
+    ++totals.extraReplies;
+    append(extra);
+    settle(entries.back());
+}
+
+void TrafficRecord::timeOut()
+{
+    if (TrafficExchange *waiting = waitingEntry()) {
+        ++totals.noResponses;
+        settle(*waiting);
+    }
+}
+
+bool TrafficRecord::awaitingReply() const
+{
+    return !entries.empty() && !entries.back().settled;
+}
+
+TrafficExchange *TrafficRecord::waitingEntry()
+{
+    return awaitingReply() ? &entries.back() : nullptr;
+}
+
+void TrafficRecord::append(const TrafficExchange &exchange)
+{
+    entries.push_back(exchange);
+    if (int(entries.size()) > capacity)
+        entries.pop_front();
+}
+
+void TrafficRecord::settle(TrafficExchange &exchange)
+{
+    exchange.settled = true;
+    if (recording())
+        writeRecorded(formatLine(exchange));
+    emit settled(exchange);
+}
+
+QStringList TrafficRecord::lines() const
+{
+    QStringList text;
+    text.reserve(size());
+    for (const TrafficExchange &exchange : entries)
+        text << formatLine(exchange);
+    return text;
+}
+
+bool TrafficRecord::save(const QString &path, QString *error) const
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        for (const QString &line : lines())
+            file.write((line + QLatin1Char('\n')).toUtf8());
+        if (file.commit())
+            return true;
+    }
+    *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
+}
+
+bool TrafficRecord::startRecording(const QString &path, QString *error)
+{
+    stopRecording();
+    recordFile.setFileName(path);
+    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        *error = QStringLiteral("%1: %2").arg(path, recordFile.errorString());
+        return false;
+    }
+    return true;
+}
+
+void TrafficRecord::stopRecording()
+{
+    if (!recording())
+        return;
+    if (awaitingReply())
+        writeRecorded(formatLine(entries.back()));
+    recordFile.close();
+}
+
+void TrafficRecord::writeRecorded(const QString &line)
+{
+    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
+    if (recordFile.write(bytes) == bytes.size() && recordFile.flush())
+        return;
+    const QString error = QStringLiteral("%1: %2").arg(recordFile.fileName(),
+                                                       recordFile.errorString());
+    recordFile.close();
+    emit recordingFailed(error);
+}
+
+QString TrafficRecord::formatTime(const QDateTime &time)
+{
+    const int offset = time.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz"))
+           + QLatin1Char(offset < 0 ? '-' : '+')
+           + QStringLiteral("%1:%2")
+                     .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                     .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString TrafficRecord::formatLine(const TrafficExchange &exchange)
+{
+    using Kind = TrafficExchange::Kind;
+    QStringList remarks;
+    QString sent;
+    if (exchange.kind == Kind::Sent) {
+        sent = sentFrameLine(exchange.command);
+        if (exchange.command.frameText.isEmpty())
+            remarks << QStringLiteral("nothing sent: no frame built yet");
+    } else {
+        remarks << (exchange.kind == Kind::SecondReply
+                            ? QStringLiteral("second reply")
+                            : QStringLiteral("reply with no frame sent"));
+    }
+
+    QString reply;
+    QString state;
+    QString event;
+    if (exchange.reply) {
+        const DecodedReply decoded = decodeAlone(*exchange.reply);
+        state = decoded.memory.stateText;
+        event = decoded.memory.eventText;
+        if (exchange.answered) {
+            reply = replyLine(*exchange.reply, decoded.stateTag, decoded.noteIndexText,
+                              decoded.eventTag);
+        }
+        if (!exchange.reply->checksumOk())
+            remarks << QStringLiteral("bad checksum: ") + hexBytes(*exchange.reply);
+    }
+    if (!exchange.answered) {
+        if (exchange.settled || exchange.reply)
+            reply = noResponseLine();
+        else
+            remarks << QStringLiteral("no reply yet");
+    }
+
+    const QString latency = exchange.latency < 0 ? QStringLiteral("-").rightJustified(latencyWidth)
+                                                 : QStringLiteral("%1 ms").arg(exchange.latency,
+                                                                               latencyWidth - 3);
+    QString line = sent.leftJustified(sentWidth) + gap + reply.leftJustified(replyWidth) + gap
+                   + formatTime(QDateTime::fromMSecsSinceEpoch(exchange.time)) + gap + latency + gap
+                   + orDash(state).leftJustified(stateWidth) + gap
+                   + orDash(event).leftJustified(eventWidth);
+    if (!remarks.isEmpty())
+        line += gap + QStringLiteral("# ") + remarks.join(QStringLiteral("; "));
+    while (line.endsWith(QLatin1Char(' ')))
+        line.chop(1);
+    return line;
+}

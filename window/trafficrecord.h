@@ -1,0 +1,106 @@
+#pragma once
+
+#include "hostcommand.h"
+#include "validatorreply.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+
+class QDateTime;
+class TesterModel;
+
+// One entry of the traffic record: a frame sent with what came back for it, or a reply that
+// came when no frame was waiting for one.
+struct TrafficExchange
+{
+    enum class Kind {
+        Sent, // a frame sent, with its reply or the no-response line
+        SecondReply, // a reply after the frame sent last already had its reply
+        Unasked, // a reply before any frame was sent
+    };
+
+    Kind kind = Kind::Sent;
+    qint64 time = 0; // ms since the epoch: the send; for the other kinds the arrival
+    qint64 latency = -1; // ms from the send to the reply; -1 when none
+    HostCommand command; // the frame logged (Kind::Sent)
+    std::optional<ValidatorReply> reply; // the frame received for it
+    bool settled = false; // the reply column is final
+    bool answered = false; // the reply column holds the reply line, not the no-response line
+};
+
+// Totals over everything recorded, dropped entries included.
+struct TrafficCounts
+{
+    int frames = 0; // sent-frame lines logged
+    int replies = 0; // frames sent that got a reply with a good checksum
+    int noResponses = 0; // frames sent that got none: the no-response line
+    int badChecksums = 0; // frames received whose checksum did not match
+    int extraReplies = 0; // replies with no frame waiting for one
+};
+
+// The whole conversation with timestamps, kept beside the sixteen-row log: bounded, the oldest
+// entries dropped first. Each entry becomes one line of text that starts with the log's two
+// columns (see formatLine). Entries can also go to a file as they settle.
+class TrafficRecord : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int defaultCapacity = 100000;
+    static constexpr int sentWidth = 28;
+    static constexpr int replyWidth = 43;
+
+    explicit TrafficRecord(QObject *parent = nullptr);
+
+    // Records the model's traffic from now on, timed by this computer's clocks.
+    void follow(const TesterModel *model);
+    void setCapacity(int entries);
+
+    // A sent-frame line was logged. wallMs is the time of day, steadyMs a monotonic clock's.
+    void addCommand(const HostCommand &command, qint64 wallMs, qint64 steadyMs);
+    // A frame beginning with the start byte was logged, as the reply line when shownAsReply.
+    void addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs, qint64 steadyMs);
+    // The frame sent last waited long enough: it gets the no-response line, as at a next send.
+    void timeOut();
+
+    bool awaitingReply() const;
+    int size() const { return int(entries.size()); }
+    const TrafficExchange &at(int index) const { return entries[size_t(index)]; }
+    const TrafficCounts &counts() const { return totals; }
+    QStringList lines() const;
+
+    // Replaces the file only once it is complete; on failure sets `error`.
+    bool save(const QString &path, QString *error) const;
+    // Writes each entry to the file as it settles, flushed line by line.
+    bool startRecording(const QString &path, QString *error);
+    // A frame still waiting for its reply is written as it stands.
+    void stopRecording();
+    bool recording() const { return recordFile.isOpen(); }
+    QString recordingPath() const { return recordFile.fileName(); }
+
+    static QString formatLine(const TrafficExchange &exchange);
+    // "2024-05-01T12:00:00.123+02:00": local time with its offset from UTC.
+    static QString formatTime(const QDateTime &time);
+
+signals:
+    void settled(const TrafficExchange &exchange);
+    void recordingFailed(const QString &error);
+
+private:
+    TrafficExchange *waitingEntry();
+    void append(const TrafficExchange &exchange);
+    void settle(TrafficExchange &exchange);
+    void writeRecorded(const QString &line);
+
+    std::deque<TrafficExchange> entries;
+    int capacity = defaultCapacity;
+    TrafficCounts totals;
+    std::optional<qint64> lastSendSteady;
+    QElapsedTimer clock;
+    QFile recordFile;
+};
