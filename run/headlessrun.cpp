@@ -1,0 +1,184 @@
+#include "headlessrun.h"
+
+#include "numbers.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <chrono>
+
+namespace {
+
+QJsonValue number(const QString &text)
+{
+    const std::optional<double> value = Numbers::parse(text);
+    return value ? QJsonValue(*value) : QJsonValue(text);
+}
+
+QString modeName(PollMode mode)
+{
+    return mode == NegativeAck ? QStringLiteral("negative-ack") : QStringLiteral("normal");
+}
+
+QString channelDigits(const std::array<int, RunOptions::channelCount> &states)
+{
+    QString digits;
+    for (const int state : states)
+        digits += QLatin1Char(state == 1 ? '1' : '0');
+    return digits;
+}
+
+} // namespace
+
+HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *parent)
+    : QObject(parent)
+    , options(options)
+    , testerModel(line, HighColour)
+{
+    runTime.setSingleShot(true);
+    replyWait.setSingleShot(true);
+    // The record first: it holds the frame's entry before the count can end the run.
+    trafficRecord.follow(&testerModel);
+    connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
+    connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
+    connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
+    connect(&runTime, &QTimer::timeout, this, &HeadlessRun::stop);
+    connect(&replyWait, &QTimer::timeout, &trafficRecord, &TrafficRecord::timeOut);
+}
+
+void HeadlessRun::start()
+{
+    // As the tester window's opening sets its model up, with the options for the controls.
+    for (int i = 0; i < RunOptions::channelCount; ++i) {
+        testerModel.setChannelCaption(i, options.channelValues[size_t(i)]);
+        testerModel.setChannelState(i, options.channelStates[size_t(i)]);
+    }
+    testerModel.setIntervalText(options.interval);
+    testerModel.setComPort(qint16(options.comPort));
+    testerModel.setPortText(QString::number(options.comPort));
+    testerModel.markPortForReopen();
+    testerModel.setEscrow(options.escrow);
+    testerModel.ValueChg();
+    // Negative ACK repeats the frame built last, so the first one is built by a normal poll.
+    testerModel.setPollMode(NormalPoll);
+    if (options.milliseconds > 0)
+        runTime.start(std::chrono::milliseconds(options.milliseconds));
+    testerModel.setRunSwitch(true);
+}
+
+void HeadlessRun::stop()
+{
+    if (stopping || done)
+        return;
+    stopping = true;
+    runTime.stop();
+    testerModel.setRunSwitch(false);
+    if (trafficRecord.awaitingReply())
+        replyWait.start(testerModel.pollInterval());
+    else
+        finish();
+}
+
+void HeadlessRun::countFrame()
+{
+    ++frames;
+    if (frames == 1 && options.mode == NegativeAck)
+        testerModel.setPollMode(NegativeAck);
+    if (options.polls > 0 && frames >= options.polls)
+        stop();
+}
+
+void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
+{
+    emit output(TrafficRecord::formatLine(exchange));
+    if (stopping && !trafficRecord.awaitingReply())
+        finish();
+}
+
+void HeadlessRun::portFailed(const QString &message, const QString &detail)
+{
+    portError = message + QLatin1Char('\n') + detail;
+    emit error(QStringLiteral("System Error: ") + message);
+    emit error(detail);
+    finish();
+}
+
+int HeadlessRun::exitCode() const
+{
+    if (!portError.isEmpty())
+        return PortError;
+    return trafficRecord.counts().noResponses > 0 ? NoResponse : AllAnswered;
+}
+
+void HeadlessRun::finish()
+{
+    if (done)
+        return;
+    done = true;
+    runTime.stop();
+    replyWait.stop();
+    testerModel.setRunSwitch(false);
+    testerModel.closePort();
+    if (options.json)
+        emit output(QString::fromUtf8(QJsonDocument(summaryJson()).toJson(QJsonDocument::Compact)));
+    else
+        emit output(summaryText());
+    emit finished(exitCode());
+}
+
+QString HeadlessRun::summaryText() const
+{
+    const NoteTally &tally = testerModel.tally();
+    QStringList lines{QStringLiteral("Channel     Value  Quantity      Amount")};
+    for (int i = 0; i < NoteTally::channels; ++i) {
+        lines << QStringLiteral("%1  %2  %3  %4")
+                         .arg(i + 1, 7)
+                         .arg(tally.noteValue(i), 8)
+                         .arg(tally.quantity(i), 8)
+                         .arg(tally.amount(i), 10);
+    }
+    lines << QStringLiteral("  TOTAL  %1  %2  %3")
+                     .arg(QString(), 8)
+                     .arg(tally.quantity(NoteTally::totalRow), 8)
+                     .arg(tally.amount(NoteTally::totalRow), 10);
+    const TrafficCounts &counts = trafficRecord.counts();
+    lines << QStringLiteral("Frames sent    %1").arg(counts.frames, 8)
+          << QStringLiteral("Replies        %1").arg(counts.replies, 8)
+          << QStringLiteral("No response    %1").arg(counts.noResponses, 8)
+          << QStringLiteral("Bad checksums  %1").arg(counts.badChecksums, 8)
+          << QStringLiteral("Extra replies  %1").arg(counts.extraReplies, 8);
+    return lines.join(QLatin1Char('\n'));
+}
+
+QJsonObject HeadlessRun::summaryJson() const
+{
+    const NoteTally &tally = testerModel.tally();
+    QJsonArray channels;
+    for (int i = 0; i < NoteTally::channels; ++i) {
+        channels.append(QJsonObject{{QStringLiteral("channel"), i + 1},
+                                    {QStringLiteral("value"), number(tally.noteValue(i))},
+                                    {QStringLiteral("quantity"), number(tally.quantity(i))},
+                                    {QStringLiteral("amount"), number(tally.amount(i))}});
+    }
+    const TrafficCounts &counts = trafficRecord.counts();
+    QJsonObject summary{
+            {QStringLiteral("com"), options.comPort},
+            {QStringLiteral("interval"), testerModel.pollInterval()},
+            {QStringLiteral("mode"), modeName(options.mode)},
+            {QStringLiteral("escrow"), options.escrow},
+            {QStringLiteral("channels"), channelDigits(options.channelStates)},
+            {QStringLiteral("frames"), counts.frames},
+            {QStringLiteral("replies"), counts.replies},
+            {QStringLiteral("noResponses"), counts.noResponses},
+            {QStringLiteral("badChecksums"), counts.badChecksums},
+            {QStringLiteral("extraReplies"), counts.extraReplies},
+            {QStringLiteral("tally"), channels},
+            {QStringLiteral("total"),
+             QJsonObject{{QStringLiteral("quantity"), number(tally.quantity(NoteTally::totalRow))},
+                         {QStringLiteral("amount"), number(tally.amount(NoteTally::totalRow))}}},
+            {QStringLiteral("exitCode"), exitCode()},
+    };
+    if (!portError.isEmpty())
+        summary.insert(QStringLiteral("error"), portError);
+    return summary;
+}

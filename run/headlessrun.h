@@ -1,0 +1,58 @@
+#pragma once
+
+#include "runoptions.h"
+#include "testermodel.h"
+#include "trafficrecord.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+
+class SerialLine;
+
+// The tester without a window: the window's model runs the poll cycle, the receive side and
+// the tally on a serial line, and the traffic record prints every exchange as it settles.
+// At the end comes a summary: the tally and the counts of the conversation.
+class HeadlessRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum ExitCode { AllAnswered = 0, NoResponse = 1, PortError = 2, UsageError = 3 };
+
+    // The line stays the caller's.
+    HeadlessRun(const RunOptions &options, SerialLine *line, QObject *parent = nullptr);
+
+    void start();
+    // Stops polling; the frame sent last still has one poll interval for its reply.
+    void stop();
+
+    const TesterModel &model() const { return testerModel; }
+    const TrafficRecord &record() const { return trafficRecord; }
+    int exitCode() const;
+    QString summaryText() const;
+    QJsonObject summaryJson() const;
+
+signals:
+    // A line for standard output: an exchange as it settles, the summary at the end.
+    void output(const QString &text);
+    // A line for standard error.
+    void error(const QString &text);
+    void finished(int exitCode);
+
+private:
+    void countFrame();
+    void exchangeSettled(const TrafficExchange &exchange);
+    void portFailed(const QString &message, const QString &detail);
+    void finish();
+
+    RunOptions options;
+    TesterModel testerModel;
+    TrafficRecord trafficRecord;
+    QTimer runTime; // --seconds
+    QTimer replyWait; // the last frame's time for its reply
+    int frames = 0;
+    bool stopping = false;
+    bool done = false;
+    QString portError;
+};

@@ -1,0 +1,67 @@
+#include "headlessrun.h"
+#include "qtserialline.h"
+#include "runoptions.h"
+#include "signalwatcher.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+void printLine(FILE *stream, const QString &text)
+{
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("brisvel-run"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRISVEL_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            QStringLiteral("Runs the Brisvel tester without a window: polls the validator on a "
+                           "serial port, prints every exchange as it settles and a summary at "
+                           "the end. Exit status: 0 every frame was answered, 1 some frame got "
+                           "no reply, 2 the port failed, 3 the command line is wrong. Without "
+                           "--polls or --seconds it runs until interrupted."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    addRunOptions(parser);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        printLine(stderr, QStringLiteral("brisvel-run: %1").arg(parser.errorText()));
+        return HeadlessRun::UsageError;
+    }
+    if (parser.isSet(help))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    QString error;
+    const std::optional<RunOptions> options = readRunOptions(parser, &error);
+    if (!options) {
+        printLine(stderr, QStringLiteral("brisvel-run: %1").arg(error));
+        return HeadlessRun::UsageError;
+    }
+
+    // The line is declared first: the run goes before the line it polls.
+    QtSerialLine line(options->dataFolder);
+    HeadlessRun run(*options, &line);
+    QObject::connect(&run, &HeadlessRun::output, &run,
+                     [](const QString &text) { printLine(stdout, text); });
+    QObject::connect(&run, &HeadlessRun::error, &run,
+                     [](const QString &text) { printLine(stderr, text); });
+    QObject::connect(&run, &HeadlessRun::finished, &app, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::signalled, &run, &HeadlessRun::stop);
+
+    run.start();
+    return app.exec();
+}

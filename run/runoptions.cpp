@@ -1,0 +1,133 @@
+#include "runoptions.h"
+
+#include "comport.h"
+#include "numbers.h"
+#include "setupfile.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+const QString comName = QStringLiteral("com");
+const QString intervalName = QStringLiteral("interval");
+const QString pollsName = QStringLiteral("polls");
+const QString secondsName = QStringLiteral("seconds");
+const QString modeName = QStringLiteral("mode");
+const QString noEscrowName = QStringLiteral("no-escrow");
+const QString channelsName = QStringLiteral("channels");
+const QString jsonName = QStringLiteral("json");
+const QString dataFolderName = QStringLiteral("data-folder");
+
+constexpr int longestPortNumber = 32767;
+// A QTimer counts up to 2^31 - 1 ms, a little over 24 days.
+constexpr double longestSeconds = 2'000'000;
+
+bool readChannels(const QString &text, std::array<int, RunOptions::channelCount> &states)
+{
+    if (text.size() != RunOptions::channelCount)
+        return false;
+    for (int i = 0; i < RunOptions::channelCount; ++i) {
+        if (text[i] != QLatin1Char('0') && text[i] != QLatin1Char('1'))
+            return false;
+        states[size_t(i)] = text[i] == QLatin1Char('1') ? 1 : 0;
+    }
+    return true;
+}
+
+} // namespace
+
+void addRunOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+            QCommandLineOption(comName,
+                               QStringLiteral("The validator's serial port: COMN on Windows, "
+                                              "the link ports/comN in the data folder elsewhere."),
+                               QStringLiteral("N")),
+            QCommandLineOption(intervalName,
+                               QStringLiteral("Poll interval in milliseconds, 30 to 65535 "
+                                              "(default: SETUP.INI's, else 100)."),
+                               QStringLiteral("MS")),
+            QCommandLineOption(pollsName, QStringLiteral("Stop after K frames sent."),
+                               QStringLiteral("K")),
+            QCommandLineOption(secondsName, QStringLiteral("Stop after S seconds."),
+                               QStringLiteral("S")),
+            QCommandLineOption(modeName,
+                               QStringLiteral("normal (the default), or negative-ack: the first "
+                                              "frame is sent again on every tick."),
+                               QStringLiteral("MODE")),
+            QCommandLineOption(noEscrowName,
+                               QStringLiteral("Escrow off: notes are stacked without being held.")),
+            QCommandLineOption(channelsName,
+                               QStringLiteral("Enables of channels 1 to 7 as seven digits 0 or 1 "
+                                              "(default: SETUP.INI's, else 1111111)."),
+                               QStringLiteral("1111111")),
+            QCommandLineOption(jsonName,
+                               QStringLiteral("Print the summary as JSON, on the last line.")),
+            QCommandLineOption(dataFolderName,
+                               QStringLiteral("Folder of ports/ and SETUP.INI (default: the "
+                                              "tester's data folder)."),
+                               QStringLiteral("DIR")),
+    });
+}
+
+std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QString *error)
+{
+    RunOptions options;
+    options.dataFolder = parser.isSet(dataFolderName) ? parser.value(dataFolderName) : dataFolder();
+    SetupSettings settings;
+    if (const std::optional<QString> text = loadSetupFile(setupFilePath(options.dataFolder)))
+        settings = parseSetupText(*text, HighColour);
+    options.interval = settings.pollRate;
+    options.channelValues = settings.channelValues;
+    options.channelStates = settings.channelStates;
+
+    bool ok = false;
+    options.comPort = parser.value(comName).toInt(&ok);
+    if (!ok || options.comPort < 1 || options.comPort > longestPortNumber) {
+        *error = QStringLiteral("give the validator's port: --com N, N from 1 to %1")
+                         .arg(longestPortNumber);
+        return std::nullopt;
+    }
+    if (parser.isSet(intervalName))
+        options.interval = parser.value(intervalName);
+    if (!Numbers::isNumeric(options.interval)) {
+        *error = QStringLiteral("the poll interval \"%1\" is not a number: give --interval MS")
+                         .arg(options.interval);
+        return std::nullopt;
+    }
+    if (parser.isSet(pollsName) && parser.isSet(secondsName)) {
+        *error = QStringLiteral("give --polls or --seconds, not both");
+        return std::nullopt;
+    }
+    if (parser.isSet(pollsName)) {
+        options.polls = parser.value(pollsName).toInt(&ok);
+        if (!ok || options.polls < 1) {
+            *error = QStringLiteral("--polls needs a whole number from 1");
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(secondsName)) {
+        const double seconds = parser.value(secondsName).toDouble(&ok);
+        options.milliseconds = ok ? qRound64(seconds * 1000) : 0;
+        if (!ok || options.milliseconds < 1 || seconds > longestSeconds) {
+            *error = QStringLiteral("--seconds needs a time from 0.001 to %1")
+                             .arg(longestSeconds, 0, 'f', 0);
+            return std::nullopt;
+        }
+    }
+    const QString mode = parser.value(modeName);
+    if (mode == QLatin1String("negative-ack")) {
+        options.mode = NegativeAck;
+    } else if (!mode.isEmpty() && mode != QLatin1String("normal")) {
+        *error = QStringLiteral("--mode is normal or negative-ack");
+        return std::nullopt;
+    }
+    if (parser.isSet(channelsName)
+        && !readChannels(parser.value(channelsName), options.channelStates)) {
+        *error = QStringLiteral("--channels needs seven digits 0 or 1, channel 1 first");
+        return std::nullopt;
+    }
+    options.escrow = !parser.isSet(noEscrowName);
+    options.json = parser.isSet(jsonName);
+    return options;
+}

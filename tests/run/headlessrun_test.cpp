@@ -1,0 +1,194 @@
+#include "console.h"
+#include "displayprofile.h"
+#include "fonts.h"
+#include "headlessrun.h"
+#include "qtserialline.h"
+#include "scriptplayer.h"
+#include "simulatedvalidator.h"
+#include "testerwindow.h"
+
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+// The runner in this process, on a pseudo-terminal with the simulated validator at its far end.
+namespace {
+
+constexpr int patience = 30000; // ms
+
+// The run ended: at once, or within the patience.
+bool ended(QSignalSpy &finished)
+{
+    return !finished.isEmpty() || finished.wait(patience);
+}
+
+RunOptions runOptions(const QString &folder, QStringList arguments)
+{
+    QCommandLineParser parser;
+    addRunOptions(parser);
+    arguments.prepend("brisvel-run");
+    arguments << "--com"
+              << "1"
+              << "--data-folder" << folder;
+    EXPECT_TRUE(parser.parse(arguments));
+    QString error;
+    const std::optional<RunOptions> options = readRunOptions(parser, &error);
+    EXPECT_TRUE(options) << qPrintable(error);
+    return options.value_or(RunOptions{});
+}
+
+class HeadlessRunTest : public testing::Test
+{
+protected:
+    // Runs to the end; the exit code, or -1 when the run did not end.
+    int runToEnd(const QStringList &arguments)
+    {
+        run = std::make_unique<HeadlessRun>(runOptions(dir.path(), arguments), &line);
+        QObject::connect(run.get(), &HeadlessRun::output,
+                         [this](const QString &text) { output << text; });
+        QSignalSpy finished(run.get(), &HeadlessRun::finished);
+        run->start();
+        if (!ended(finished))
+            return -1;
+        return finished.first().first().toInt();
+    }
+
+    QTemporaryDir dir;
+    SimulatedValidator validator{dir.path(), 1};
+    QtSerialLine line{dir.path()};
+    std::unique_ptr<HeadlessRun> run;
+    QStringList output;
+};
+
+TEST_F(HeadlessRunTest, PrintsEachExchangeThenTheSummary)
+{
+    // A generous interval: polling ends with the last reply, not with the interval.
+    ASSERT_EQ(runToEnd({"--polls", "3", "--interval", "500"}), HeadlessRun::AllAnswered);
+    EXPECT_EQ(validator.frames.size(), 3);
+    ASSERT_EQ(output.size(), 4);
+    EXPECT_EQ(output.mid(0, 3), run->record().lines());
+    EXPECT_TRUE(output[3].contains("Frames sent           3"));
+    EXPECT_TRUE(output[3].contains("No response           0"));
+    EXPECT_TRUE(output[3].contains("  TOTAL"));
+}
+
+TEST_F(HeadlessRunTest, ChannelsAndEscrowReachTheFrame)
+{
+    ASSERT_EQ(runToEnd({"--polls", "1", "--interval", "1000", "--channels", "1010101",
+                        "--no-escrow"}),
+              HeadlessRun::AllAnswered);
+    ASSERT_EQ(validator.frames.size(), 1);
+    EXPECT_EQ(validator.frames[0], QByteArray::fromHex("020810550000034D"));
+}
+
+TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
+{
+    ASSERT_GE(runToEnd({"--polls", "6", "--interval", "30", "--mode", "negative-ack", "--no-escrow",
+                        "--json"}),
+              HeadlessRun::AllAnswered);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 6; }, patience));
+    for (const QByteArray &frame : validator.frames)
+        EXPECT_EQ(frame, QByteArray::fromHex("0208107F00000367"));
+    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    EXPECT_EQ(summary["mode"].toString(), "negative-ack");
+    EXPECT_EQ(summary["frames"].toInt(), 6);
+}
+
+TEST_F(HeadlessRunTest, StopEndsTheRunOnceTheLastReplyIsIn)
+{
+    run = std::make_unique<HeadlessRun>(runOptions(dir.path(), {"--interval", "200"}), &line);
+    QSignalSpy finished(run.get(), &HeadlessRun::finished);
+    run->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() >= 2; }, patience));
+    run->stop();
+    ASSERT_TRUE(ended(finished));
+    EXPECT_FALSE(run->record().awaitingReply());
+    const int frames = run->record().counts().frames;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == frames; }, patience));
+}
+
+// The simulator plays the same script to the runner and to the tester window.
+class SameScript : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        installFontSubstitutions();
+        setDisplayProfile(HighColour);
+        TesterWindow::setMessageShower([](QWidget *, const QString &, const QString &text,
+                                          const QString &) { ADD_FAILURE() << qPrintable(text); });
+    }
+
+    void TearDown() override { TesterWindow::setMessageShower({}); }
+
+    // Plays the script and waits until the validator has stacked its notes and the tester has
+    // had two replies more.
+    template<typename Record>
+    void play(SimulatedValidator &validator, const Record &record)
+    {
+        Console console(validator.engine, validator.line);
+        QObject::connect(&console, &Console::error,
+                         [](const QString &text) { ADD_FAILURE() << qPrintable(text); });
+        ScriptPlayer player(console);
+        player.setLines({"insert 3", "wait 2000", "insert 7"});
+        player.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return validator.engine.stacked() == 2; }, patience));
+        const int replies = record().counts().replies;
+        ASSERT_TRUE(
+                QTest::qWaitFor([&] { return record().counts().replies > replies + 1; }, patience));
+    }
+};
+
+TEST_F(SameScript, TheRunnersSummaryEqualsTheWindowsTally)
+{
+    QJsonObject summary;
+    {
+        QTemporaryDir dir;
+        SimulatedValidator validator(dir.path(), 1);
+        QtSerialLine line(dir.path());
+        HeadlessRun run(runOptions(dir.path(), {"--interval", "100", "--json"}), &line);
+        QStringList output;
+        QObject::connect(&run, &HeadlessRun::output, [&](const QString &text) { output << text; });
+        QSignalSpy finished(&run, &HeadlessRun::finished);
+        run.start();
+        play(validator, [&]() -> const TrafficRecord & { return run.record(); });
+        run.stop();
+        ASSERT_TRUE(ended(finished));
+        summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    }
+
+    QTemporaryDir dir;
+    SimulatedValidator validator(dir.path(), 1);
+    TesterWindow window(HighColour, dir.path());
+    window.findChild<QLineEdit *>("Text2")->setText("100");
+    window.show();
+    window.findChild<QPushButton *>("Check4")->click();
+    play(validator, [&]() -> const TrafficRecord & { return window.record(); });
+    window.findChild<QPushButton *>("Check4")->click();
+
+    const auto label = [&](const char *name, int i) {
+        return window.findChild<QLabel *>(QStringLiteral("%1_%2").arg(name).arg(i))->text();
+    };
+    const QJsonArray channels = summary["tally"].toArray();
+    ASSERT_EQ(channels.size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        const QJsonObject channel = channels[i].toObject();
+        EXPECT_EQ(QString::number(channel["quantity"].toDouble()), label("Label9", i)) << i;
+        EXPECT_EQ(QString::number(channel["amount"].toDouble()), label("Label10", i)) << i;
+    }
+    const QJsonObject total = summary["total"].toObject();
+    EXPECT_EQ(QString::number(total["quantity"].toDouble()), label("Label9", 7));
+    EXPECT_EQ(QString::number(total["amount"].toDouble()), label("Label10", 7));
+    EXPECT_EQ(label("Label9", 7), "2");
+    EXPECT_EQ(label("Label10", 7), "105"); // channels 3 and 7: 5 and 100
+}
+
+} // namespace

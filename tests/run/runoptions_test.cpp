@@ -1,0 +1,106 @@
+#include "runoptions.h"
+#include "setupfile.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace {
+
+class RunOptionsTest : public testing::Test
+{
+protected:
+    std::optional<RunOptions> read(QStringList arguments)
+    {
+        QCommandLineParser parser;
+        addRunOptions(parser);
+        arguments.prepend("brisvel-run");
+        arguments << "--data-folder" << dir.path();
+        EXPECT_TRUE(parser.parse(arguments)) << qPrintable(parser.errorText());
+        error.clear();
+        return readRunOptions(parser, &error);
+    }
+
+    QTemporaryDir dir;
+    QString error;
+};
+
+TEST_F(RunOptionsTest, WithoutSetupIniTheWindowsDefaultsApply)
+{
+    const std::optional<RunOptions> options = read({"--com", "3"});
+    ASSERT_TRUE(options) << qPrintable(error);
+    EXPECT_EQ(options->comPort, 3);
+    EXPECT_EQ(options->dataFolder, dir.path());
+    EXPECT_EQ(options->interval, "100");
+    EXPECT_EQ(options->polls, 0);
+    EXPECT_EQ(options->milliseconds, 0);
+    EXPECT_EQ(options->mode, NormalPoll);
+    EXPECT_TRUE(options->escrow);
+    EXPECT_EQ(options->channelValues, SetupSettings::defaultChannelValues());
+    EXPECT_EQ(options->channelStates, (std::array<int, 7>{1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_FALSE(options->json);
+}
+
+TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpen)
+{
+    SetupSettings settings = SetupSettings::defaults(HighColour);
+    settings.pollRate = "250";
+    settings.channelValues[0] = "1000";
+    settings.channelStates = {0, 1, 0, 1, 0, 1, 0};
+    QString saveError;
+    ASSERT_TRUE(saveSetupFile(setupFilePath(dir.path()), settings, &saveError));
+
+    std::optional<RunOptions> options = read({"--com", "1"});
+    ASSERT_TRUE(options) << qPrintable(error);
+    EXPECT_EQ(options->interval, "250");
+    EXPECT_EQ(options->channelValues[0], "1000");
+    EXPECT_EQ(options->channelStates, settings.channelStates);
+
+    options = read({"--com", "1", "--interval", "40", "--channels", "1100001", "--no-escrow",
+                    "--mode", "negative-ack", "--seconds", "1.5", "--json"});
+    ASSERT_TRUE(options) << qPrintable(error);
+    EXPECT_EQ(options->interval, "40");
+    EXPECT_EQ(options->channelStates, (std::array<int, 7>{1, 1, 0, 0, 0, 0, 1}));
+    EXPECT_FALSE(options->escrow);
+    EXPECT_EQ(options->mode, NegativeAck);
+    EXPECT_EQ(options->milliseconds, 1500);
+    EXPECT_TRUE(options->json);
+}
+
+struct Refused
+{
+    QStringList arguments;
+    const char *error;
+};
+
+void PrintTo(const Refused &r, std::ostream *os)
+{
+    *os << qPrintable(r.arguments.join(' '));
+}
+
+class RefusedOptions : public RunOptionsTest, public testing::WithParamInterface<Refused>
+{ };
+
+TEST_P(RefusedOptions, SayWhatIsWrong)
+{
+    EXPECT_FALSE(read(GetParam().arguments));
+    EXPECT_TRUE(error.contains(GetParam().error)) << qPrintable(error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+        Cases, RefusedOptions,
+        testing::Values(Refused{{}, "--com N"}, Refused{{"--com", "0"}, "--com N"},
+                        Refused{{"--com", "x"}, "--com N"},
+                        Refused{{"--com", "1", "--interval", "fast"}, "is not a number"},
+                        Refused{{"--com", "1", "--polls", "0"}, "--polls"},
+                        Refused{{"--com", "1", "--seconds", "-2"}, "--seconds"},
+                        Refused{{"--com", "1", "--polls", "3", "--seconds", "2"}, "not both"},
+                        Refused{{"--com", "1", "--mode", "step"}, "--mode"},
+                        Refused{{"--com", "1", "--channels", "111"}, "--channels"},
+                        Refused{{"--com", "1", "--channels", "1111112"}, "--channels"}));
+
+} // namespace

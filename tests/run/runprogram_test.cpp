@@ -1,0 +1,160 @@
+#include "comport.h"
+#include "simulatedvalidator.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// brisvel-run as a test rig starts it, against the simulated validator in this process.
+namespace {
+
+constexpr int patience = 30000; // ms
+
+class RunProgram
+{
+public:
+    RunProgram(const QString &folder, QStringList arguments)
+    {
+        arguments << "--data-folder" << folder;
+        process.start(QStringLiteral(RUN_PATH), arguments);
+    }
+
+    ~RunProgram()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(patience);
+        }
+    }
+
+    // The exit code, or -1 when the program did not end.
+    int finish()
+    {
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, patience))
+            return -1;
+        out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        err = QString::fromUtf8(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    QJsonObject summary() const
+    {
+        return QJsonDocument::fromJson(out.value(out.size() - 1).toUtf8()).object();
+    }
+
+    QProcess process;
+    QStringList out;
+    QString err;
+};
+
+class RunProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // COM9 names a device that is not there.
+        ASSERT_TRUE(QFile::link(dir.filePath("gone"), comPortLink(9, dir.path())));
+    }
+
+    QTemporaryDir dir;
+    SimulatedValidator validator{dir.path(), 1};
+};
+
+struct ExitCase
+{
+    const char *name;
+    QStringList arguments;
+    bool dropFirstReply;
+    int exitCode;
+    const char *error; // a part of standard error
+};
+
+void PrintTo(const ExitCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class ExitCodes : public RunProgramTest, public testing::WithParamInterface<ExitCase>
+{ };
+
+TEST_P(ExitCodes, TellHowTheRunWent)
+{
+    if (GetParam().dropFirstReply)
+        validator.line.inject(ValidatorLine::Fault::Drop);
+    RunProgram run(dir.path(), GetParam().arguments);
+    EXPECT_EQ(run.finish(), GetParam().exitCode) << qPrintable(run.err);
+    EXPECT_TRUE(run.err.contains(GetParam().error)) << qPrintable(run.err);
+}
+
+// Generous intervals: a run by polls ends with the last reply, not with an interval.
+INSTANTIATE_TEST_SUITE_P(
+        Cases, ExitCodes,
+        testing::Values(
+                ExitCase{"EveryFrameAnswered",
+                         {"--com", "1", "--polls", "2", "--interval", "500"},
+                         false,
+                         0,
+                         ""},
+                ExitCase{"ADroppedReply",
+                         {"--com", "1", "--polls", "2", "--interval", "500"},
+                         true,
+                         1,
+                         ""},
+                ExitCase{"APortThatDoesNotExist",
+                         {"--com", "9", "--polls", "2"},
+                         false,
+                         2,
+                         "does not exist"},
+                ExitCase{"AWrongOption", {"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
+                ExitCase{"AnUnknownOption", {"--com", "1", "--fast"}, false, 3, "Unknown option"}),
+        [](const testing::TestParamInfo<ExitCase> &info) { return info.param.name; });
+
+TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
+{
+    RunProgram run(dir.path(), {"--com", "1", "--polls", "2", "--interval", "500", "--json"});
+    ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
+    ASSERT_EQ(run.out.size(), 3);
+    EXPECT_TRUE(run.out[0].startsWith(" 02 08 10 7F 10 00 03 77       02 0B 20 01"));
+    const QJsonObject summary = run.summary();
+    EXPECT_EQ(summary["com"].toInt(), 1);
+    EXPECT_EQ(summary["interval"].toInt(), 500);
+    EXPECT_EQ(summary["mode"].toString(), "normal");
+    EXPECT_EQ(summary["frames"].toInt(), 2);
+    EXPECT_EQ(summary["replies"].toInt(), 2);
+    EXPECT_EQ(summary["noResponses"].toInt(), 0);
+    EXPECT_EQ(summary["badChecksums"].toInt(), 0);
+    EXPECT_EQ(summary["exitCode"].toInt(), 0);
+    const QJsonArray tally = summary["tally"].toArray();
+    ASSERT_EQ(tally.size(), 7);
+    EXPECT_EQ(tally[6].toObject()["value"].toInt(), 100);
+    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
+    EXPECT_FALSE(summary.contains("error"));
+}
+
+TEST_F(RunProgramTest, JsonSummaryOfAPortError)
+{
+    RunProgram run(dir.path(), {"--com", "9", "--json"});
+    ASSERT_EQ(run.finish(), 2);
+    const QJsonObject summary = run.summary();
+    EXPECT_EQ(summary["exitCode"].toInt(), 2);
+    EXPECT_EQ(summary["frames"].toInt(), 0);
+    EXPECT_TRUE(summary["error"].toString().startsWith("Communication Port Error (#:"));
+}
+
+TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
+{
+    RunProgram run(dir.path(), {"--com", "1", "--interval", "100"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.process.canReadLine(); }, patience));
+    run.process.terminate();
+    EXPECT_GE(run.finish(), 0);
+    EXPECT_TRUE(run.out.join('\n').contains("Frames sent")) << qPrintable(run.out.join('\n'));
+}
+
+} // namespace
