@@ -4,6 +4,7 @@
 #include "notefeeder.h"
 #include "portlink.h"
 #include "pseudoterminal.h"
+#include "recordreplay.h"
 #include "scriptplayer.h"
 #include "signalwatcher.h"
 #include "validatorengine.h"
@@ -102,11 +103,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption fastOption(
             QStringLiteral("fast"),
             QStringLiteral("Reply at once instead of when a real reply would have arrived."));
+    const QCommandLineOption replayOption(
+            QStringLiteral("replay"),
+            QStringLiteral("Answer each command with the next reply of FILE, a traffic record "
+                           "saved or recorded by the tester."),
+            QStringLiteral("FILE"));
     const QCommandLineOption verboseOption(
             QStringLiteral("verbose"),
             QStringLiteral("Print every frame received and sent on standard error."));
     parser.addOptions({ptyOption, comOption, deviceOption, dataFolderOption, scriptOption,
-                       autoOption, seedOption, fastOption, verboseOption});
+                       autoOption, seedOption, fastOption, replayOption, verboseOption});
     parser.process(app);
 
     const int lineOptions = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
@@ -126,6 +132,13 @@ int main(int argc, char *argv[])
     if (!ok)
         return failWith(QStringLiteral("--seed needs a whole number"));
     const bool verbose = parser.isSet(verboseOption);
+    const bool replaying = parser.isSet(replayOption);
+    if (replaying && (parser.isSet(scriptOption) || parser.isSet(autoOption)))
+        return failWith(QStringLiteral("--replay plays the record alone: no --script or --auto"));
+    RecordReplay replay;
+    QString errorText;
+    if (replaying && !replay.load(parser.value(replayOption), &errorText))
+        return failWith(errorText);
 
     // Set up before the line opens, so that a signal at any later point still cleans up.
     SignalWatcher signalWatcher;
@@ -133,7 +146,6 @@ int main(int argc, char *argv[])
 
     std::unique_ptr<QIODevice> device;
     QString devicePath;
-    QString errorText;
     if (parser.isSet(deviceOption)) {
         devicePath = parser.value(deviceOption);
         device = openSerialDevice(devicePath, &errorText);
@@ -158,7 +170,7 @@ int main(int argc, char *argv[])
     printLine(stdout, devicePath);
 
     ValidatorEngine engine;
-    ValidatorLine line(engine, device.get());
+    ValidatorLine line(replaying ? static_cast<ReplySource &>(replay) : engine, device.get());
     line.setFast(parser.isSet(fastOption));
     if (verbose) {
         QObject::connect(&line, &ValidatorLine::received, &line,
@@ -181,7 +193,20 @@ int main(int argc, char *argv[])
                      Qt::QueuedConnection);
 
     LineReader input(0);
-    QObject::connect(&input, &LineReader::lineRead, &console, &Console::execute);
+    if (replaying) {
+        // The record decides every reply: only the commands about the run itself are taken.
+        QObject::connect(&input, &LineReader::lineRead, &console, [&](const QString &text) {
+            const QString command = text.trimmed().toLower();
+            if (command == QLatin1String("status"))
+                printLine(stdout, replay.status());
+            else if (command == QLatin1String("quit") || command == QLatin1String("hangup"))
+                console.execute(command);
+            else if (!command.isEmpty() && !command.startsWith(QLatin1Char('#')))
+                printLine(stderr, QStringLiteral("while replaying: status, hangup or quit"));
+        });
+    } else {
+        QObject::connect(&input, &LineReader::lineRead, &console, &Console::execute);
+    }
 
     ScriptPlayer script(console);
     QObject::connect(&script, &ScriptPlayer::error, &console, &Console::error);

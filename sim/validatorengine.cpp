@@ -56,38 +56,9 @@ QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 
 } // namespace
 
-bool ValidatorEngine::wellFormed(const QByteArray &frame)
+Exchange ValidatorEngine::respond(const QByteArray &command)
 {
-    return frame.size() == commandLength && frame[0] == stx && frame[1] == char(commandLength)
-           && frame[6] == etx && quint8(frame[7]) == frameChecksum(frame);
-}
-
-QList<Exchange> ValidatorEngine::receive(const QByteArray &bytes)
-{
-    QList<Exchange> exchanges;
-    pending += bytes;
-    while (!pending.isEmpty()) {
-        // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
-        // judged once all its bytes are in.
-        const bool startOk = pending[0] == stx;
-        const bool lengthOk = pending.size() < 2 || pending[1] == char(commandLength);
-        if (startOk && lengthOk && pending.size() < commandLength)
-            break;
-        if (startOk && lengthOk && wellFormed(pending.left(commandLength))) {
-            const QByteArray command = pending.left(commandLength);
-            pending.remove(0, commandLength);
-            exchanges.append({command, answer(command)});
-            continue;
-        }
-        // Resynchronise: drop the bad start byte and everything up to the next start byte,
-        // which may begin the frame that was hidden behind the junk.
-        qsizetype next = pending.indexOf(stx, 1);
-        if (next < 0)
-            next = pending.size();
-        exchanges.append({pending.left(next), {}});
-        pending.remove(0, next);
-    }
-    return exchanges;
+    return {command, answer(command), {}};
 }
 
 QByteArray ValidatorEngine::answer(const QByteArray &command)

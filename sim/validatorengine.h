@@ -1,38 +1,22 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "replysource.h"
 
 #include <optional>
-
-// One thing taken from the line: a command frame with its reply, or bytes thrown away while
-// looking for the next start byte (then the reply is empty).
-struct Exchange
-{
-    QByteArray received;
-    QByteArray reply;
-};
 
 // The validator's side of the protocol, without any transport: command bytes in, reply frames
 // out. Each command with a new ACK bit moves the validator one step on; a command repeating
 // the ACK bit gets the previous reply again, so the host can retransmit without losing events.
-class ValidatorEngine
+class ValidatorEngine : public ReplySource
 {
 public:
     // Conditions raised by the operator. Jam, stacker full and calibration are states that
     // last until clear(); the others are events reported once.
     enum class Fault { Jam, StackerFull, Cheat, Reject, Failure, PowerUp, Calibration };
 
-    static constexpr int commandLength = 8;
     static constexpr int replyLength = 11;
     static constexpr int channelCount = 7;
 
-    // Splits the bytes into frames, answers the well-formed ones and throws the rest away up to
-    // the next start byte. An incomplete frame at the end waits for the next call.
-    QList<Exchange> receive(const QByteArray &bytes);
-
-    // Start byte, length byte, end byte and checksum all right.
-    static bool wellFormed(const QByteArray &frame);
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
 
@@ -50,13 +34,15 @@ public:
     int stacked() const { return stackedCount; }
     int returned() const { return returnedCount; }
 
+protected:
+    Exchange respond(const QByteArray &command) override;
+
 private:
     enum class Stage { Idle, Accepting, Escrowed, Stacking, Returning };
 
     QByteArray advance(quint8 control, quint8 data0, quint8 data1);
     bool halted() const { return jamRaised || stackerFullRaised || calibrationRaised; }
 
-    QByteArray pending; // bytes waiting to complete a frame
     std::optional<int> lastAck; // ACK bit of the last command answered
     QByteArray lastReply;
 

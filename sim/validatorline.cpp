@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <utility>
 
-ValidatorLine::ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent)
+ValidatorLine::ValidatorLine(ReplySource &source, QIODevice *device, QObject *parent)
     : QObject(parent)
-    , engine(engine)
+    , source(source)
     , device(device)
 {
     timer.setSingleShot(true);
@@ -43,7 +43,7 @@ void ValidatorLine::readCommands()
 {
     if (!device || !device->isOpen())
         return;
-    const QList<Exchange> exchanges = engine.receive(device->readAll());
+    const QList<Exchange> exchanges = source.receive(device->readAll());
     for (const Exchange &exchange : exchanges) {
         emit received(exchange.received, !exchange.reply.isEmpty());
         if (exchange.reply.isEmpty())
@@ -51,6 +51,8 @@ void ValidatorLine::readCommands()
         if (!heldReply.isEmpty())
             schedule(clock.nsecsElapsed(), std::exchange(heldReply, {}), true);
         sendReply(exchange.reply);
+        for (const QByteArray &later : exchange.laterReplies)
+            sendLater(later);
     }
 }
 
@@ -80,6 +82,13 @@ void ValidatorLine::sendReply(QByteArray reply)
     } else {
         schedule(due, reply, true);
     }
+}
+
+void ValidatorLine::sendLater(const QByteArray &reply)
+{
+    // One reply's time after the reply before, so that the host reads each on its own.
+    const qint64 after = queue.isEmpty() ? clock.nsecsElapsed() : queue.last().dueNs;
+    schedule(after + qint64(replyDelay.count()), reply, true);
 }
 
 void ValidatorLine::schedule(qint64 dueNs, const QByteArray &bytes, bool endsReply)

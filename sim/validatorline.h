@@ -9,11 +9,11 @@
 #include <chrono>
 
 class QIODevice;
-class ValidatorEngine;
+class ReplySource;
 
-// Puts a ValidatorEngine on a line: reads the commands that arrive on the device, writes the
-// engine's replies back when a real validator's would have arrived, and applies the line
-// faults that the host's own tests need.
+// Puts a reply source (the validator's engine, or a record played back) on a line: reads the
+// commands that arrive on the device, writes the replies back when a real validator's would
+// have arrived, and applies the line faults that the host's own tests need.
 class ValidatorLine : public QObject
 {
     Q_OBJECT
@@ -36,7 +36,7 @@ public:
     static constexpr char corruptMask = 0x55;
     static constexpr char extraBytes[] = {0x00, 0x7F};
 
-    ValidatorLine(ValidatorEngine &engine, QIODevice *device, QObject *parent = nullptr);
+    ValidatorLine(ReplySource &source, QIODevice *device, QObject *parent = nullptr);
 
     // Reply at once instead of after replyDelay.
     void setFast(bool fast) { this->fast = fast; }
@@ -62,11 +62,12 @@ private:
 
     void readCommands();
     void sendReply(QByteArray reply);
+    void sendLater(const QByteArray &reply);
     void schedule(qint64 dueNs, const QByteArray &bytes, bool endsReply);
     void writeDue();
     bool takeFault(Fault fault);
 
-    ValidatorEngine &engine;
+    ReplySource &source;
     QPointer<QIODevice> device;
     bool fast = false;
     std::bitset<6> faults;

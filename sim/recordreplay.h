@@ -1,0 +1,40 @@
+#pragma once
+
+#include "replysource.h"
+
+#include <QString>
+#include <QStringList>
+
+// Plays a saved traffic record of the tester back: each command gets the reply of the record's
+// next frame sent, with any second reply recorded after it. A frame recorded with the
+// no-response line, or with no reply yet, gets no reply; one recorded with a bad checksum gets
+// the bad frame as it came. After the record's last frame, commands get no reply.
+class RecordReplay : public ReplySource
+{
+public:
+    bool load(const QString &path, QString *error);
+    // The lines of a record, as saved; lines starting with '#' and blank lines are skipped.
+    bool parse(const QStringList &lines, QString *error);
+
+    int frames() const { return int(steps.size()); }
+    int played() const { return next; }
+    // Commands that were not the frame of the record they were answered from.
+    int differing() const { return differingCommands; }
+    // "replayed 3 of 10 frames, 0 differed from the record"
+    QString status() const;
+
+protected:
+    Exchange respond(const QByteArray &command) override;
+
+private:
+    struct Step
+    {
+        QByteArray command;
+        QByteArray reply;
+        QList<QByteArray> laterReplies;
+    };
+
+    QList<Step> steps;
+    qsizetype next = 0;
+    int differingCommands = 0;
+};
