@@ -1,0 +1,48 @@
+#include "modelpoller.h"
+
+#include "validatorrig.h"
+
+ModelPoller::ModelPoller(ValidatorRig &validator, int intervalMs, qsizetype frameCount,
+                         QObject *parent)
+    : QObject(parent)
+    , rig(validator)
+    , serial(validator.folder())
+    , model(&serial, HighColour)
+    , interval(intervalMs)
+    , frames(frameCount)
+{
+    connect(&rig, &ValidatorRig::frameReceived, this, &ModelPoller::frameReceived);
+    connect(&rig, &ValidatorRig::replySent, this, [this](qint64 at) { replyLeft = at; });
+    connect(&model, &TesterModel::logChanged, this, [this] {
+        if (replyLeft < 0 || !model.members().replyReceived)
+            return;
+        latencies.append(double(rig.now() - replyLeft) / 1e6);
+        replyLeft = -1;
+    });
+    connect(&model, &TesterModel::portFailed, this, [this] {
+        failed = true;
+        emit finished();
+    });
+}
+
+void ModelPoller::start()
+{
+    model.setPortText(QStringLiteral("1"));
+    model.setComPort(1);
+    model.markPortForReopen();
+    model.setIntervalText(QString::number(interval));
+    for (int i = 0; i < 7; ++i)
+        model.setChannelState(i, 1);
+    model.setEscrow(true);
+    model.ValueChg();
+    model.clickModeButton();
+    model.setRunSwitch(true);
+}
+
+void ModelPoller::frameReceived(qsizetype count)
+{
+    if (count < frames)
+        return;
+    model.setRunSwitch(false);
+    emit finished();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "pseudoterminal.h"
+#include "validatorengine.h"
+#include "validatorline.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTemporaryDir>
+
+// The simulated validator of a measurement, on a pseudo-terminal linked as COM1 in a data folder
+// of its own. Times every frame as it arrives and every reply as it leaves, on one clock.
+class ValidatorRig : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ValidatorRig(QObject *parent = nullptr);
+
+    // Opens the line; replies come at the real line's pace unless `fast`.
+    bool open(bool fast, QString *error);
+    QString folder() const { return dataFolder.path(); }
+    ValidatorLine &line() { return *validatorLine; }
+    ValidatorEngine &engine() { return validatorEngine; }
+
+    // Nanoseconds on the rig's clock.
+    qint64 now() const { return clock.nsecsElapsed(); }
+    const QList<qint64> &frameTimes() const { return frameArrivals; }
+    // Frames that repeated the one before: each marks a send that found no good reply.
+    int repeats() const { return repeatedFrames; }
+
+signals:
+    void frameReceived(qsizetype count);
+    // The last byte of a reply has been written to the line.
+    void replySent(qint64 at);
+
+private:
+    void takeFrame(const QByteArray &frame, bool answered);
+
+    QTemporaryDir dataFolder;
+    QElapsedTimer clock;
+    ValidatorEngine validatorEngine;
+    PseudoTerminal terminal;
+    std::unique_ptr<ValidatorLine> validatorLine;
+    QList<qint64> frameArrivals;
+    QByteArray lastFrame;
+    int repeatedFrames = 0;
+};
