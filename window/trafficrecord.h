@@ -83,6 +83,12 @@ public:
     bool recording() const { return recordFile.isOpen(); }
     QString recordingPath() const { return recordFile.fileName(); }
 
+    // Columns, counted from 1: 1-28 the sent-frame line (blanks for a reply with no frame);
+    // 31-73 the reply line or the no-response line (blanks while no reply has come); 76-104
+    // the time of the send (of the arrival for a reply with no frame), formatTime's; 107-114
+    // the latency in ms, from the frame's hand-over to the port to the reply's reading, or
+    // "-"; 117-128 the reply's state; 131-141 its event ("-" when none); then "  # " and
+    // remarks, when there are any. No trailing blanks.
     static QString formatLine(const TrafficExchange &exchange);
     // "2024-05-01T12:00:00.123+02:00": local time with its offset from UTC.
     static QString formatTime(const QDateTime &time);

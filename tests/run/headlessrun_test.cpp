@@ -68,18 +68,6 @@ protected:
     QStringList output;
 };
 
-TEST_F(HeadlessRunTest, PrintsEachExchangeThenTheSummary)
-{
-    // A generous interval: polling ends with the last reply, not with the interval.
-    ASSERT_EQ(runToEnd({"--polls", "3", "--interval", "500"}), HeadlessRun::AllAnswered);
-    EXPECT_EQ(validator.frames.size(), 3);
-    ASSERT_EQ(output.size(), 4);
-    EXPECT_EQ(output.mid(0, 3), run->record().lines());
-    EXPECT_TRUE(output[3].contains("Frames sent           3"));
-    EXPECT_TRUE(output[3].contains("No response           0"));
-    EXPECT_TRUE(output[3].contains("  TOTAL"));
-}
-
 TEST_F(HeadlessRunTest, ChannelsAndEscrowReachTheFrame)
 {
     ASSERT_EQ(runToEnd({"--polls", "1", "--interval", "1000", "--channels", "1010101",
@@ -100,19 +88,6 @@ TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
     const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
     EXPECT_EQ(summary["mode"].toString(), "negative-ack");
     EXPECT_EQ(summary["frames"].toInt(), 6);
-}
-
-TEST_F(HeadlessRunTest, StopEndsTheRunOnceTheLastReplyIsIn)
-{
-    run = std::make_unique<HeadlessRun>(runOptions(dir.path(), {"--interval", "200"}), &line);
-    QSignalSpy finished(run.get(), &HeadlessRun::finished);
-    run->start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() >= 2; }, patience));
-    run->stop();
-    ASSERT_TRUE(ended(finished));
-    EXPECT_FALSE(run->record().awaitingReply());
-    const int frames = run->record().counts().frames;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == frames; }, patience));
 }
 
 // The simulator plays the same script to the runner and to the tester window.

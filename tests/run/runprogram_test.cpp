@@ -91,6 +91,8 @@ TEST_P(ExitCodes, TellHowTheRunWent)
     RunProgram run(dir.path(), GetParam().arguments);
     EXPECT_EQ(run.finish(), GetParam().exitCode) << qPrintable(run.err);
     EXPECT_TRUE(run.err.contains(GetParam().error)) << qPrintable(run.err);
+    const bool ran = GetParam().exitCode < 3; // 3: the command line was refused
+    EXPECT_EQ(run.out.join('\n').contains("Frames sent"), ran) << qPrintable(run.out.join('\n'));
 }
 
 // Generous intervals: a run by polls ends with the last reply, not with an interval.

@@ -136,15 +136,11 @@ TEST_P(ReplayRefusals, EndTheProgramWithAReason)
 
 INSTANTIATE_TEST_SUITE_P(
         Cases, ReplayRefusals,
-        testing::Values(Refusal{"MissingFile", {"--replay", "FOLDER/missing.txt"}, "missing.txt: "},
-                        Refusal{"NotARecord",
+        testing::Values(Refusal{"NotARecord",
                                 {"--replay", "FOLDER/notes.txt"},
                                 "notes.txt: line 1 is not a line of a traffic record"},
                         Refusal{"WithAScript",
                                 {"--replay", "FOLDER/record.txt", "--script", "FOLDER/s"},
-                                "--replay plays the record alone"},
-                        Refusal{"WithAutomaticNotes",
-                                {"--replay", "FOLDER/record.txt", "--auto", "2"},
                                 "--replay plays the record alone"}),
         [](const testing::TestParamInfo<Refusal> &info) { return info.param.name; });
 

@@ -4,9 +4,7 @@
 #include "trafficrecord.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -44,12 +42,6 @@ HostCommand frame(qint16 control)
 QByteArray bytes(const ValidatorReply &r)
 {
     return QByteArray(reinterpret_cast<const char *>(r.bytes.data()), ValidatorReply::length);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The columns of a record line: the log's two, then time, latency, state, event, remarks.
@@ -203,43 +195,6 @@ TEST(TrafficRecord, KeepsTheNewestEntriesUpToItsCapacity)
     EXPECT_EQ(record.counts().frames, 5);
     EXPECT_EQ(record.counts().replies, 5);
     EXPECT_EQ(TrafficRecord::defaultCapacity, 100000);
-}
-
-TEST(TrafficRecord, SavedFileHoldsEveryLine)
-{
-    QTemporaryDir dir;
-    TrafficRecord record;
-    record.addCommand(frame(0x10), noon, 1000);
-    record.addReply(reply(0x01), true, noon + 20, 1020);
-    record.addCommand(frame(0x11), noon + 100, 1100);
-    QString error;
-    ASSERT_TRUE(record.save(dir.filePath("traffic.txt"), &error)) << qPrintable(error);
-    EXPECT_EQ(readFile(dir.filePath("traffic.txt")), (record.lines().join('\n') + '\n').toUtf8());
-
-    EXPECT_FALSE(record.save(dir.filePath("missing/traffic.txt"), &error));
-    EXPECT_TRUE(error.startsWith(dir.filePath("missing/traffic.txt") + ": "));
-}
-
-TEST(TrafficRecord, RecordingWritesEachEntryAsItSettles)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("record.txt");
-    TrafficRecord record;
-    record.addCommand(frame(0x10), noon, 1000); // before the recording: not in the file
-    QString error;
-    ASSERT_TRUE(record.startRecording(path, &error)) << qPrintable(error);
-    EXPECT_TRUE(record.recording());
-    EXPECT_EQ(record.recordingPath(), path);
-
-    record.addReply(reply(0x01), true, noon + 20, 1020);
-    const QByteArray first = (record.lines().last() + '\n').toUtf8();
-    EXPECT_EQ(readFile(path), first) << "flushed as it settles";
-    record.addCommand(frame(0x11), noon + 100, 1100);
-    EXPECT_EQ(readFile(path), first) << "a frame waiting for its reply is not written yet";
-    record.stopRecording();
-    EXPECT_FALSE(record.recording());
-    EXPECT_EQ(readFile(path), first + (record.lines().last() + '\n').toUtf8());
-    EXPECT_TRUE(record.lines().last().endsWith("# no reply yet"));
 }
 
 #ifdef Q_OS_LINUX
