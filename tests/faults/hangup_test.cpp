@@ -3,23 +3,53 @@
 
 namespace {
 
-using HangUp = FaultFixture;
+class HangUp : public FaultFixture
+{
+protected:
+    // Polls by hand until the validator has stacked `notes` notes in all, and once more: a run
+    // that starts right after the stacked report may repeat the acknowledge bit of the frame
+    // that got it, and the validator then repeats the report.
+    bool pollUntilStacked(int notes)
+    {
+        for (int i = 0; i < 20; ++i) {
+            if (!pollOnce())
+                return false;
+            if (engine.stacked() == notes)
+                return pollOnce();
+        }
+        return false;
+    }
+
+    bool pollOnce()
+    {
+        const int replies = repliesSent() + 1;
+        return !poll().isEmpty() && settle(replies);
+    }
+};
 
 // The line is hung up while the poll timer runs: the run stops with the port error, and the next
-// start, on a line plugged in again, opens the port anew and polls on.
+// start, on a line plugged in again, opens the port anew and polls on. The notes are stacked with
+// sends by hand, so that their counts do not depend on how fast this process is scheduled.
 TEST_F(HangUp, WhilePollingStopsWithThePortErrorAndTheNextStartRecovers)
 {
-    model.setIntervalText(QStringLiteral("30"));
     ASSERT_TRUE(engine.insertNote(5));
     ASSERT_TRUE(startRun());
-    ASSERT_TRUE(waitUntil([&] { return engine.stacked() == 1 && frames.size() >= 10; }));
-    ASSERT_TRUE(settle(repliesSent()));
+    ASSERT_TRUE(pollUntilStacked(1));
+    EXPECT_EQ(tallyTotal(), 1);
+
+    model.setRunSwitch(false);
+    model.setIntervalText(QStringLiteral("30"));
+    ASSERT_TRUE(startRun());
+    ASSERT_TRUE(model.pollTimerActive());
+    const qsizetype framesBefore = frames.size();
+    ASSERT_TRUE(waitUntil([&] { return frames.size() >= framesBefore + 5; }));
     EXPECT_EQ(portFailed.count(), 0);
 
     hangUp();
     ASSERT_TRUE(waitUntil([&] { return portFailed.count() == 1; }));
-    EXPECT_TRUE(portFailed.first().at(0).toString().startsWith("Communication Port Error (#:"));
-    EXPECT_TRUE(portFailed.first().at(0).toString().endsWith(
+    const QString message = portFailed.first().at(0).toString();
+    EXPECT_TRUE(message.startsWith("Communication Port Error (#:")) << qPrintable(message);
+    EXPECT_TRUE(message.endsWith(
             ").  COM port maybe in use by other application(s) or does not exist."));
     EXPECT_FALSE(model.panel().runSwitch);
     EXPECT_FALSE(model.pollTimerActive());
@@ -32,29 +62,23 @@ TEST_F(HangUp, WhilePollingStopsWithThePortErrorAndTheNextStartRecovers)
     // Nothing more happens on the dead line: no second report, no sends.
     const qsizetype framesAtHangUp = frames.size();
     ASSERT_TRUE(plugIn());
-    ASSERT_TRUE(engine.insertNote(2));
     ASSERT_TRUE(settle(repliesSent()));
     EXPECT_EQ(frames.size(), framesAtHangUp);
     EXPECT_EQ(portFailed.count(), 1);
 
     // The next start reopens the port on the new line; the run starts with a fresh frame.
+    model.setIntervalText(QLatin1String(handPaced));
+    ASSERT_TRUE(engine.insertNote(2));
     ASSERT_TRUE(startRun());
     EXPECT_TRUE(serial.isOpen());
-    EXPECT_EQ(frames.at(framesAtHangUp).toHex(), "020810"
-                                                 "7f"
-                                                 "10"
-                                                 "00"
-                                                 "03"
-                                                 "77");
+    EXPECT_EQ(frames.at(framesAtHangUp).toHex(), "0208107f10000377");
     EXPECT_EQ(model.log().sent(0), ExpectedLines::sent(frames.at(framesAtHangUp)));
-    ASSERT_TRUE(waitUntil(
-            [&] { return engine.stacked() == 2 && frames.size() >= framesAtHangUp + 10; }));
-    model.setRunSwitch(false);
-    ASSERT_TRUE(settle(repliesSent()));
+    ASSERT_TRUE(pollUntilStacked(2));
     EXPECT_EQ(tallyTotal(), 2);
     EXPECT_EQ(model.tally().quantity(1), "1");
     EXPECT_EQ(model.tally().quantity(4), "1");
     EXPECT_EQ(portFailed.count(), 1);
+    EXPECT_TRUE(model.panel().runSwitch);
 }
 
 } // namespace
