@@ -12,8 +12,6 @@ FaultFixture::FaultFixture()
     , model(&serial, HighColour)
 { }
 
-FaultFixture::~FaultFixture() = default;
-
 void FaultFixture::SetUp()
 {
     ASSERT_TRUE(folder.isValid());

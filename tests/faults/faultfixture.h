@@ -26,7 +26,6 @@ protected:
     static constexpr const char *handPaced = "65535";
 
     FaultFixture();
-    ~FaultFixture() override;
 
     void SetUp() override;
 
