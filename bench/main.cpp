@@ -19,7 +19,8 @@
 
 // brisvel-bench [all|micro|model|program|soak] [--frames N] [--seconds S] [--soak-polls N]
 //               [Google Benchmark options]
-// Takes every figure of docs/PERFORMANCE.md from one run and prints them as a table.
+// Takes every figure of docs/PERFORMANCE.md from one run and prints them as a table. Exits with
+// 1 when a measurement could not be made or the soak lost a note or grew.
 namespace {
 
 struct Options
@@ -220,7 +221,7 @@ bool measureSoak(const Options &options)
                           .arg(growth < 0 ? QString() : QStringLiteral("+"))
                           .arg(growth, 0, 'f', 2),
                   QStringLiteral("within 1 MiB"), verdict(std::fabs(growth) <= 1)});
-    return result.stackedBySimulator == result.counted;
+    return result.stackedBySimulator == result.counted && std::fabs(growth) <= 1;
 }
 
 void measureMicro(int argc, char **argv)
