@@ -161,8 +161,12 @@ void QtSerialLine::handleError(QSerialPort::SerialPortError error)
     const bool gone = error == QSerialPort::WriteError || !QFileInfo::exists(devicePath);
     const QString reason = port.errorString();
     port.clearError();
-    if (!gone)
+    if (!gone) {
+        // Qt stops watching the line for input after a resource error; setting the read
+        // buffer's size, even unchanged, starts the watch again.
+        port.setReadBufferSize(port.readBufferSize());
         return;
+    }
     fail(error, reason);
     emit lineLost();
 }

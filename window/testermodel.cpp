@@ -259,12 +259,17 @@ void TesterModel::ReceiveReply()
 
     link.lastReply = *reply;
     const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
-    // Only the first good reply to a send counts a note: a corrupt reply is sent again by the
-    // validator for the repeated command, and a late reply arrives once more as the answer to
-    // the repeat.
-    const bool firstAnswer = decoded.checksumOk && !link.replyReceived;
-    if (decoded.checksumOk)
+    // A stacked note counts once: a corrupt reply does not count (the validator sends it again
+    // for the repeated command), and neither does a good reply that repeats the previous good
+    // one byte for byte. The validator repeats its reply only for a command that repeats the
+    // ACK bit: a late reply and the answer to the host's repeat, or the first frame of a new
+    // run, which always starts with ACK 0. A new report always differs, at least in its
+    // control byte, from the reply before it.
+    const bool newReport = decoded.checksumOk && reply->bytes != lastGoodReply.bytes;
+    if (decoded.checksumOk) {
         link.replyReceived = true;
+        lastGoodReply = *reply;
+    }
     link.stateTag = decoded.stateTag;
     link.eventTag = decoded.eventTag;
     link.noteIndex = decoded.noteIndex;
@@ -278,7 +283,7 @@ void TesterModel::ReceiveReply()
     controls.lastEvent = decoded.eventCaption(noteValue);
     emit displaysChanged();
 
-    if (decoded.stacked() && firstAnswer && link.pollMode != NegativeAck)
+    if (decoded.stacked() && newReport && link.pollMode != NegativeAck)
         CountNote();
 }
 

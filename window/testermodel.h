@@ -143,6 +143,7 @@ private:
     QTimer PollTime; // sends while the run switch is on
     QTimer LEDBlink; // dims the lamps 24 ms after a send
     QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
+    ValidatorReply lastGoodReply; // tells a repeated stacked report from a new one
     // A timer with interval 0 raises no tick; Qt's would fire continuously, so it is only
     // started with a non-zero interval.
     bool pollTimerEnabled = true;

@@ -14,9 +14,11 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-QByteArray reply(quint8 d0, quint8 d1 = 0, quint8 d2 = 0, bool goodChecksum = true)
+QByteArray reply(quint8 d0, quint8 d1 = 0, quint8 d2 = 0, bool goodChecksum = true,
+                 quint8 control = 0x20)
 {
     QByteArray r = hex("02 0B 20 00 00 00 00 00 00 03 00");
+    r[2] = char(control);
     r[3] = char(d0);
     r[4] = char(d1);
     r[5] = char(d2);
@@ -145,8 +147,21 @@ TEST_F(TesterModelTest, AReplyArrivingTwiceForOneSendCountsItsNoteOnce)
     line.push(reply(stacked, 0, note(5))); // the answer to the repeat
     EXPECT_EQ(model.tally().quantity(4), "1");
     model.SendCommand();
-    line.push(reply(stacked, 0, note(5)));
-    EXPECT_EQ(model.tally().quantity(4), "2") << "a reply to a new send counts again";
+    line.push(reply(stacked, 0, note(5), true, 0x21));
+    EXPECT_EQ(model.tally().quantity(4), "2") << "a new report counts again";
+}
+
+TEST_F(TesterModelTest, AStackedReportRepeatedForANewRunsFirstFrameIsNotCountedAgain)
+{
+    model.setRunSwitch(true);
+    line.push(reply(stacked, 0, note(2)));
+    EXPECT_EQ(model.tally().quantity(1), "1");
+    // The new run's first frame carries ACK 0 again: the validator takes it for a repeat.
+    model.setRunSwitch(false);
+    model.setRunSwitch(true);
+    line.push(reply(stacked, 0, note(2)));
+    EXPECT_EQ(model.tally().quantity(1), "1");
+    EXPECT_EQ(model.log().reply(0).right(3), "STD") << "it is still shown and logged";
 }
 
 TEST_F(TesterModelTest, EscrowedNoteIsReturnedWhenItsChannelIsClearedBeforeTheBuild)
@@ -331,7 +346,7 @@ TEST_F(TesterModelTest, LineLostWhileOpenStopsTheRunKeepsTheTallyAndReopensOnSta
     model.setRunSwitch(true);
     line.push(reply(stacked, 0, note(1)));
     model.SendCommand();
-    line.push(reply(stacked, 0, note(1)));
+    line.push(reply(stacked, 0, note(1), true, 0x21));
     line.breakLine();
     QSignalSpy failed(&model, &TesterModel::portFailed);
     model.SendCommand();
