@@ -2,13 +2,8 @@
 
 namespace {
 
-constexpr quint8 stx = 0x02;
-constexpr quint8 etx = 0x03;
 constexpr qint16 normalCommand = 0x10;
 constexpr qint16 calibrationCommand = 0x40;
-constexpr qint16 escrowEnabled = 0x10;
-constexpr qint16 stackNote = 0x20;
-constexpr qint16 returnNote = 0x40;
 
 bool ticked(int state)
 {
@@ -54,19 +49,19 @@ BuildResult BuildCommand(const BuildInputs &in)
         if (ticked(in.channelStates[i]))
             cmd.data0 += qint16(1 << i);
     }
-    cmd.data1 = (in.escrow ? escrowEnabled : 0) + (out.stackRequest ? stackNote : 0)
-                + (out.returnRequest ? returnNote : 0);
+    cmd.data1 = (in.escrow ? Frame::escrowEnabled : 0) + (out.stackRequest ? Frame::stackNote : 0)
+                + (out.returnRequest ? Frame::returnNote : 0);
     cmd.data2 = 0;
     cmd.checksum = 0x08 ^ cmd.control ^ cmd.data1 ^ cmd.data0;
 
     cmd.frameText = QByteArray(HostCommand::length, '\0');
-    cmd.frameText[0] = char(stx);
+    cmd.frameText[0] = Frame::startByte;
     cmd.frameText[1] = char(HostCommand::length);
     cmd.frameText[2] = char(cmd.control);
     cmd.frameText[3] = char(cmd.data0);
     cmd.frameText[4] = char(cmd.data1);
     cmd.frameText[5] = char(cmd.data2);
-    cmd.frameText[6] = char(etx);
+    cmd.frameText[6] = Frame::endByte;
     cmd.frameText[7] = char(cmd.checksum);
     return out;
 }

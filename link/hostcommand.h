@@ -5,6 +5,16 @@
 
 #include <array>
 
+// Bytes and bits that both sides of the line share.
+namespace Frame {
+constexpr char startByte = 0x02;
+constexpr char endByte = 0x03;
+// The host's escrow instruction in a command's data1.
+constexpr quint8 escrowEnabled = 0x10;
+constexpr quint8 stackNote = 0x20;
+constexpr quint8 returnNote = 0x40;
+} // namespace Frame
+
 // The 8-byte frame the host sends: 02 08 control data0 data1 data2 03 checksum.
 struct HostCommand
 {

@@ -2,17 +2,11 @@
 
 #include "hostcommand.h"
 
-namespace {
-
-constexpr char stx = 0x02;
-constexpr char etx = 0x03;
-
-} // namespace
-
 bool ReplySource::wellFormed(const QByteArray &frame)
 {
-    return frame.size() == commandLength && frame[0] == stx && frame[1] == char(commandLength)
-           && frame[6] == etx && quint8(frame[7]) == frameChecksum(frame);
+    return frame.size() == commandLength && frame[0] == Frame::startByte
+           && frame[1] == char(commandLength) && frame[6] == Frame::endByte
+           && quint8(frame[7]) == frameChecksum(frame);
 }
 
 QList<Exchange> ReplySource::receive(const QByteArray &bytes)
@@ -22,7 +16,7 @@ QList<Exchange> ReplySource::receive(const QByteArray &bytes)
     while (!pending.isEmpty()) {
         // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
         // judged once all its bytes are in.
-        const bool startOk = pending[0] == stx;
+        const bool startOk = pending[0] == Frame::startByte;
         const bool lengthOk = pending.size() < 2 || pending[1] == char(commandLength);
         if (startOk && lengthOk && pending.size() < commandLength)
             break;
@@ -34,7 +28,7 @@ QList<Exchange> ReplySource::receive(const QByteArray &bytes)
         }
         // Resynchronise: drop the bad start byte and everything up to the next start byte,
         // which may begin the frame that was hidden behind the junk.
-        qsizetype next = pending.indexOf(stx, 1);
+        qsizetype next = pending.indexOf(Frame::startByte, 1);
         if (next < 0)
             next = pending.size();
         exchanges.append({pending.left(next), {}, {}});

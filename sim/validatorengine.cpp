@@ -7,15 +7,8 @@
 
 namespace {
 
-constexpr char stx = 0x02;
-constexpr char etx = 0x03;
 constexpr quint8 replyControl = 0x20;
 constexpr quint8 ackBit = 0x01;
-
-// Command data1.
-constexpr quint8 escrowEnabled = 0x10;
-constexpr quint8 stackRequest = 0x20;
-constexpr quint8 returnRequest = 0x40;
 
 // Reply data0.
 constexpr quint8 idling = 0x01;
@@ -43,13 +36,13 @@ constexpr int acceptingSteps = 2;
 QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 {
     QByteArray frame(ValidatorEngine::replyLength, '\0');
-    frame[0] = stx;
+    frame[0] = Frame::startByte;
     frame[1] = char(ValidatorEngine::replyLength);
     frame[2] = char(control);
     frame[3] = char(data0);
     frame[4] = char(data1);
     frame[5] = char(data2);
-    frame[9] = etx;
+    frame[9] = Frame::endByte;
     frame[10] = char(frameChecksum(frame));
     return frame;
 }
@@ -84,8 +77,8 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
     std::fill(std::begin(events), std::end(events), 0);
 
     int reportedChannel = 0;
-    const bool impossible = (data1 & (stackRequest | returnRequest))
-                            == (stackRequest | returnRequest);
+    const bool impossible = (data1 & (Frame::stackNote | Frame::returnNote))
+                            == (Frame::stackNote | Frame::returnNote);
     if (impossible) {
         reply[2] |= invalidCommandEvent;
     } else if (!halted()) {
@@ -104,13 +97,13 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
                 reply[1] |= rejectedEvent;
                 stage = Stage::Idle;
             } else {
-                stage = (data1 & escrowEnabled) ? Stage::Escrowed : Stage::Stacking;
+                stage = (data1 & Frame::escrowEnabled) ? Stage::Escrowed : Stage::Stacking;
             }
             break;
         case Stage::Escrowed:
-            if (data1 & stackRequest)
+            if (data1 & Frame::stackNote)
                 stage = Stage::Stacking;
-            else if (data1 & returnRequest)
+            else if (data1 & Frame::returnNote)
                 stage = Stage::Returning;
             break;
         case Stage::Stacking:
