@@ -47,9 +47,7 @@ QString framingFault(const QByteArray &reply)
         return QStringLiteral("not framed 02 0B ... 03: %1").arg(hex(reply));
     if (frameChecksum(reply) != byteAt(reply, frameLength - 1))
         return QStringLiteral("checksum %1 where %2 is right")
-                .arg(byteAt(reply, frameLength - 1), 2, 16, QLatin1Char('0'))
-                .arg(frameChecksum(reply), 2, 16, QLatin1Char('0'))
-                .toUpper();
+                .arg(hex(reply.right(1)), hex(QByteArray(1, char(frameChecksum(reply)))));
     return {};
 }
 
@@ -164,9 +162,7 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
         if (byteAt(*reply, 2) != control) {
             fail(Acknowledgement, false,
                  QStringLiteral("control byte %1 where the frame's ACK bit asks for %2")
-                         .arg(byteAt(*reply, 2), 2, 16, QLatin1Char('0'))
-                         .arg(control, 2, 16, QLatin1Char('0'))
-                         .toUpper());
+                         .arg(hex(reply->mid(2, 1)), hex(QByteArray(1, char(control)))));
         }
 
         const bool repeated = previousCommand && ackOf(*previousCommand) == ackOf(command);
@@ -249,8 +245,8 @@ void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &r
             endedNow = true;
         } else {
             fail(NotePaths, true,
-                 QStringLiteral("%1 reported while %2")
-                         .arg(QLatin1String(event), phaseName(note.phase)));
+                 QStringLiteral("%1 reported with no note %2")
+                         .arg(QLatin1String(event), phaseName(expected)));
         }
     };
     if (newEvents[0] & stackedEvent)
