@@ -194,10 +194,10 @@ void ConformanceSession::settle()
         return;
     const ConformanceExchange exchange = *std::exchange(open, std::nullopt);
     const int number = exchanges++;
-    const QString line = recordLine(exchange);
+    const QString text = recordLine(exchange);
     if (!checker.add(exchange).isEmpty())
-        failureLines.insert(number, {previousLine, line});
-    previousLine = line;
+        failureLines.insert(number, {previousLine, text});
+    previousLine = text;
     if (!exchange.command.frameText.isEmpty())
         lastAnswered = exchange.replyMs >= 0;
 }
