@@ -38,7 +38,6 @@ public:
     // Stops polling; the frame sent last still has one poll interval for its reply.
     void stop();
 
-    const ConformanceCheck &check() const { return checker; }
     int exitCode() const;
     QString reportText() const;
     QJsonObject reportJson() const;

@@ -41,7 +41,6 @@ public:
     static QStringList misbehaviourNames();
     static std::optional<Misbehaviour> misbehaviourNamed(const QString &name);
     void setMisbehaviour(Misbehaviour misbehaviour) { breaking = misbehaviour; }
-    Misbehaviour misbehaviour() const { return breaking; }
 
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
