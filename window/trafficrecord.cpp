@@ -1,5 +1,6 @@
 #include "trafficrecord.h"
 
+#include "recordlayout.h"
 #include "testermodel.h"
 #include "trafficlines.h"
 
@@ -7,11 +8,6 @@
 #include <QSaveFile>
 
 namespace {
-
-constexpr int latencyWidth = 8;
-constexpr int stateWidth = 12; // "STACKER FULL"
-constexpr int eventWidth = 11; // "INVALID CMD"
-const QString gap = QStringLiteral("  ");
 
 // The state and event of one reply by itself: nothing carried over from earlier replies, and
 // the event kept whatever the note index of the reply before.
@@ -211,7 +207,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     if (exchange.kind == Kind::Sent) {
         sent = sentFrameLine(exchange.command);
         if (exchange.command.frameText.isEmpty())
-            remarks << QStringLiteral("nothing sent: no frame built yet");
+            remarks << RecordLayout::nothingSentRemark();
     } else {
         remarks << (exchange.kind == Kind::SecondReply
                             ? QStringLiteral("second reply")
@@ -221,7 +217,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     QString reply;
     QString state;
     QString event;
-    if (exchange.reply) {
+    if (exchange.reply && exchange.reply->isGood()) {
         const DecodedReply decoded = decodeAlone(*exchange.reply);
         state = decoded.memory.stateText;
         event = decoded.memory.eventText;
@@ -229,8 +225,10 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
             reply = replyLine(*exchange.reply, decoded.stateTag, decoded.noteIndexText,
                               decoded.eventTag);
         }
-        if (!exchange.reply->checksumOk())
-            remarks << QStringLiteral("bad checksum: ") + hexBytes(*exchange.reply);
+    } else if (exchange.reply) {
+        remarks << (exchange.reply->checksumOk() ? RecordLayout::badFrameRemark()
+                                                 : RecordLayout::badChecksumRemark())
+                           + hexBytes(*exchange.reply);
     }
     if (!exchange.answered) {
         if (exchange.settled || exchange.reply)
@@ -239,15 +237,16 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
             remarks << QStringLiteral("no reply yet");
     }
 
+    using namespace RecordLayout;
     const QString latency = exchange.latency < 0 ? QStringLiteral("-").rightJustified(latencyWidth)
                                                  : QStringLiteral("%1 ms").arg(exchange.latency,
                                                                                latencyWidth - 3);
-    QString line = sent.leftJustified(sentWidth) + gap + reply.leftJustified(replyWidth) + gap
-                   + formatTime(QDateTime::fromMSecsSinceEpoch(exchange.time)) + gap + latency + gap
-                   + orDash(state).leftJustified(stateWidth) + gap
+    QString line = sent.leftJustified(sentWidth) + gap() + reply.leftJustified(replyWidth) + gap()
+                   + formatTime(QDateTime::fromMSecsSinceEpoch(exchange.time)) + gap() + latency
+                   + gap() + orDash(state).leftJustified(stateWidth) + gap()
                    + orDash(event).leftJustified(eventWidth);
     if (!remarks.isEmpty())
-        line += gap + QStringLiteral("# ") + remarks.join(QStringLiteral("; "));
+        line += remarkMark() + remarks.join(QStringLiteral("; "));
     while (line.endsWith(QLatin1Char(' ')))
         line.chop(1);
     return line;

@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                                r.addCommand(frame(0x10), noon, 1000);
                                r.addReply(reply(0x02, 0, 0, false), false, noon + 15, 1015);
                            },
-                           noResponseLine(), "15 ms", "ACCEPTING", "-",
+                           noResponseLine(), "15 ms", "-", "-",
                            "bad checksum: 02 0B 20 02 00 00 00 00 00 03 28", 1, 0, 0, 1, 0},
                 RecordCase{"GoodReplyAfterABadOne",
                            [](TrafficRecord &r) {
@@ -144,14 +144,15 @@ INSTANTIATE_TEST_SUITE_P(
                                r.addReply(stacked5, true, noon + 40, 1040);
                            },
                            stacked5Line, "40 ms", "-", "STACKED", "second reply", 1, 1, 0, 0, 1},
-                RecordCase{"ReplyBeforeAnyFrame",
+                RecordCase{"BadFrameBeforeAnyFrame",
                            [](TrafficRecord &r) {
-                               r.addReply(reply(0x01, 0, 0, false), false, noon, 1000);
+                               ValidatorReply noEndByte = reply(0x01);
+                               noEndByte.bytes[9] = 0x04;
+                               r.addReply(noEndByte, false, noon, 1000);
                            },
-                           noResponseLine(), "-", "IDLING", "-",
-                           "reply with no frame sent; bad checksum: 02 0B 20 01 00 00 00 00 00 "
-                           "03 2B",
-                           0, 0, 0, 1, 1},
+                           noResponseLine(), "-", "-", "-",
+                           "reply with no frame sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
+                           0, 0, 0, 0, 1},
                 RecordCase{"NothingSentBeforeTheFirstBuild",
                            [](TrafficRecord &r) { r.addCommand(HostCommand{}, noon, 1000); }, "",
                            "-", "-", "-", "nothing sent: no frame built yet; no reply yet", 1, 0, 0,
