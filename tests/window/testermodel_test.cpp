@@ -124,7 +124,6 @@ TEST_F(TesterModelTest, AFrameThatIsNotAGoodReplyIsNoResponseAndChangesNothing)
         EXPECT_EQ(model.log().reply(1), noResponseLine());
         EXPECT_EQ(model.panel().validatorState, " IDLING");
         EXPECT_EQ(model.panel().lastEvent, " ");
-        EXPECT_EQ(model.members().eventTag, "   ");
         EXPECT_EQ(model.members().lastReply.bytes,
                   ValidatorReply::fromRead(reply(idle, 0, note(3)))->bytes);
         EXPECT_FALSE(model.members().replyReceived);
