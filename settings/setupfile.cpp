@@ -167,6 +167,14 @@ SetupSettings parseSetupText(const QString &text, DisplayProfile profile)
     return settings;
 }
 
+bool channelValueReadable(const QString &caption)
+{
+    SetupSettings settings;
+    settings.channelValues[0] = caption;
+    const std::optional<QString> read = settingTexts(QString::fromLatin1(formatSetup(settings)))[3];
+    return read && Numbers::toInt32(*read);
+}
+
 QByteArray formatSetup(const SetupSettings &settings)
 {
     // A text is written only up to its first line end, which is all that reading takes back;

@@ -39,6 +39,10 @@ std::optional<QString> ReadNextSetting(QString &remainder);
 // keeps `profile`, the program-wide one. A value that cannot be read keeps its no-file default.
 SetupSettings parseSetupText(const QString &text, DisplayProfile profile);
 
+// Whether `caption`, written as a channel value, reads back as a whole number rather than as
+// the channel's default.
+bool channelValueReadable(const QString &caption);
+
 // The whole file: 17 lines "key = value" with 14-character prefixes, each ending in CR LF.
 QByteArray formatSetup(const SetupSettings &settings);
 
