@@ -80,7 +80,7 @@ const StartupCase startupCases[] = {
         {"FirstLine7", "Sys.Color   = 7\r\nCom.Setting = 1\r\n", ProfileNotChosen, true,
          "Command1_1"},
         {"WithoutSysColor", "Colour      = 1\r\n", ProfileNotChosen, false, "Command1_1"},
-        {"SysColorOnALaterLine", "Com.Setting = 2\r\nSys.Color   = 1\r\n", Colour256, true, ""},
+        {"SysColorOnALaterLine", "Com.Setting = 2\r\nSys.Color   = 1\r\n", HighColour, true, ""},
 };
 
 class StartupCaseTest : public StartupTest, public testing::WithParamInterface<StartupCase>
