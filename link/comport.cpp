@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 QString dataFolderFor(const QString &programFolder)
@@ -48,4 +49,11 @@ QString comPortDevice(int number, const QString &dataFolder)
         return link.symLinkTarget();
     return QStringLiteral("/dev/ttyS") + QString::number(number - 1);
 #endif
+}
+
+bool isPseudoTerminalPath(const QString &path)
+{
+    // Linux and the BSDs; macOS names them /dev/ttys000 and up.
+    static const QRegularExpression slave(QStringLiteral("^/dev/(pts/\\d+|ttys\\d+)$"));
+    return slave.match(path).hasMatch();
 }

@@ -14,3 +14,6 @@ QString comPortDevice(int number, const QString &dataFolder);
 
 // The link that gives a device a COM number.
 QString comPortLink(int number, const QString &dataFolder);
+
+// Whether a device path names the slave side of a pseudo-terminal, such as the simulator's.
+bool isPseudoTerminalPath(const QString &path);
