@@ -14,6 +14,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using TestFrames::command;
 
@@ -218,6 +222,26 @@ TEST(SimulatorProgram, TakesOnlyTheLinkOfASimulatorThatHasEnded)
     running.process.write("quit\n");
     ASSERT_TRUE(running.finishes());
     EXPECT_EQ(comPortDevice(2, data.path()), "/dev/ttyUSB1");
+}
+
+TEST(SimulatorProgram, ATesterKilledWithTheLineOpenDoesNotStopTheNextOne)
+{
+    SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--fast")});
+    const QString path = sim.nextLine();
+    // What a tester killed while polling leaves: its line settings and its exclusive use.
+    const int killed = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(killed, 0);
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(killed, &settings), 0);
+    settings.c_iflag = IGNPAR;
+    settings.c_cflag = B9600 | CS7 | PARENB | CREAD | CLOCAL;
+    ASSERT_EQ(::tcsetattr(killed, TCSANOW, &settings), 0);
+    ASSERT_EQ(::ioctl(killed, TIOCEXCL), 0);
+    ::close(killed);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.openHost(path); }, patience))
+            << qPrintable(sim.host.errorString());
+    EXPECT_EQ(sim.exchange(command(0)), TestFrames::powerUpReply());
 }
 
 TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
