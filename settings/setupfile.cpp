@@ -1,6 +1,7 @@
 #include "setupfile.h"
 
 #include "numbers.h"
+#include "wholewrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -227,16 +228,22 @@ std::optional<QString> loadSetupFile(const QString &path)
 }
 
 // Written through a temporary file in the same folder, so a failed or interrupted save leaves
-// the previous file whole instead of a missing or partial one.
+// the previous file whole instead of a missing or partial one. Unbuffered, so that a failed
+// write reports the system's reason ("No space left on device") before the file is dropped.
 bool saveSetupFile(const QString &path, const SetupSettings &settings, QString *error)
 {
     QSaveFile file(path);
     const QByteArray bytes = formatSetup(settings);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                         && writeWhole(file, bytes);
+    QString reason = file.errorString();
+    if (written && file.commit())
         return true;
+    if (written)
+        reason = file.errorString();
     if (error)
         *error = QStringLiteral("Cannot save the settings to %1: %2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString());
+                         .arg(QDir::toNativeSeparators(path), reason);
     return false;
 }
 

@@ -5,6 +5,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_UNIX
+#include "filesizelimit.h"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -236,6 +240,15 @@ TEST(SetupFile, AFailedSaveReportsThePathAndLeavesTheOldFileWhole)
         // The system's reason follows the path.
         EXPECT_FALSE(error.section(nativePath, 1).remove(':').trimmed().isEmpty());
     }
+#ifdef Q_OS_UNIX
+    // A disk that fills up: the reason is the system's, not "Unknown error".
+    {
+        const FileSizeLimit limit(100);
+        QString error;
+        EXPECT_FALSE(saveSetupFile(longName.left(longName.size() - 100), SetupSettings(), &error));
+        EXPECT_TRUE(error.endsWith(": File too large")) << qPrintable(error);
+    }
+#endif
     EXPECT_EQ(fileBytes(plain), "old");
     EXPECT_EQ(fileBytes(longName), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
