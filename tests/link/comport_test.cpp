@@ -34,6 +34,7 @@ TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
 {
     QTemporaryDir tree;
     QTemporaryDir config;
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     const QString userFolder = config.path() + "/brisvel";
     const QDir root(tree.path());
@@ -48,7 +49,10 @@ TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
     for (const auto &[program, expected] : cases)
         EXPECT_EQ(dataFolderFor(root.filePath(program)), expected) << qPrintable(program);
     EXPECT_TRUE(QDir(userFolder).exists());
-    qunsetenv("XDG_CONFIG_HOME");
+    if (configHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", configHome);
 }
 #endif
 
