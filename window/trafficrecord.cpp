@@ -3,6 +3,7 @@
 #include "recordlayout.h"
 #include "testermodel.h"
 #include "trafficlines.h"
+#include "wholewrite.h"
 
 #include <QDateTime>
 #include <QSaveFile>
@@ -146,14 +147,19 @@ QStringList TrafficRecord::lines() const
 
 bool TrafficRecord::save(const QString &path, QString *error) const
 {
+    // Unbuffered: a failed write keeps the system's reason, which the commit would replace.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        for (const QString &line : lines())
-            file.write((line + QLatin1Char('\n')).toUtf8());
-        if (file.commit())
-            return true;
-    }
-    *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered);
+    QByteArray text;
+    for (const QString &line : lines())
+        text += (line + QLatin1Char('\n')).toUtf8();
+    written = written && writeWhole(file, text);
+    QString reason = file.errorString();
+    if (written && file.commit())
+        return true;
+    if (written)
+        reason = file.errorString();
+    *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
 }
 
@@ -161,7 +167,8 @@ bool TrafficRecord::startRecording(const QString &path, QString *error)
 {
     stopRecording();
     recordFile.setFileName(path);
-    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text
+                         | QIODevice::Unbuffered)) {
         *error = QStringLiteral("%1: %2").arg(path, recordFile.errorString());
         return false;
     }
@@ -180,10 +187,13 @@ void TrafficRecord::stopRecording()
 void TrafficRecord::writeRecorded(const QString &line)
 {
     const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    if (recordFile.write(bytes) == bytes.size() && recordFile.flush())
+    const qint64 lineStart = recordFile.pos();
+    if (writeWhole(recordFile, bytes))
         return;
     const QString error = QStringLiteral("%1: %2").arg(recordFile.fileName(),
                                                        recordFile.errorString());
+    // What part of the line went out is taken back: the file ends with its last whole line.
+    recordFile.resize(lineStart);
     recordFile.close();
     emit recordingFailed(error);
 }

@@ -74,7 +74,8 @@ public:
 
     // Replaces the file only once it is complete; on failure sets `error`.
     bool save(const QString &path, QString *error) const;
-    // Writes each entry to the file as it settles, flushed line by line.
+    // Writes each entry to the file as it settles, line by line. After a failed write the file
+    // ends with its last whole line, and recordingFailed names the system's reason.
     bool startRecording(const QString &path, QString *error);
     // A frame still waiting for its reply is written as it stands.
     void stopRecording();

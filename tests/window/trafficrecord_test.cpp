@@ -2,6 +2,9 @@
 #include "testermodel.h"
 #include "trafficlines.h"
 #include "trafficrecord.h"
+#ifdef Q_OS_LINUX
+#include "filesizelimit.h"
+#endif
 
 #include <QDateTime>
 #include <QSignalSpy>
@@ -208,8 +211,27 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
     record.addCommand(frame(0x10), noon, 1000);
     record.addReply(reply(0x01), true, noon + 20, 1020);
     ASSERT_EQ(failed.size(), 1);
-    EXPECT_TRUE(failed[0][0].toString().startsWith("/dev/full: "));
+    EXPECT_EQ(failed[0][0].toString(), "/dev/full: No space left on device");
     EXPECT_FALSE(record.recording());
+
+    // A file that fills up in the middle of a line keeps its whole lines only.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("record.txt");
+    ASSERT_TRUE(record.startRecording(path, &error));
+    {
+        const FileSizeLimit limit(200);
+        for (int i = 0; i < 2; ++i) {
+            record.addCommand(frame(0x10), noon, 1000);
+            record.addReply(reply(0x01), true, noon + 20, 1020);
+        }
+    }
+    ASSERT_EQ(failed.size(), 2);
+    EXPECT_EQ(failed[1][0].toString(), path + ": File too large");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_EQ(text.count('\n'), 1);
+    EXPECT_TRUE(text.endsWith('\n'));
 }
 #endif
 
