@@ -1,5 +1,7 @@
 #include "validatorreply.h"
 
+#include "hostcommand.h"
+
 namespace {
 
 struct BitMeaning
@@ -41,7 +43,7 @@ void applyBits(const ValidatorReply &reply, const BitMeaning (&table)[N], QStrin
 
 std::optional<ValidatorReply> ValidatorReply::fromRead(const QByteArray &read)
 {
-    if (read.size() < length || quint8(read[0]) != 0x02)
+    if (read.size() < length || read[0] != Frame::startByte)
         return std::nullopt;
     ValidatorReply reply;
     for (int i = 0; i < length; ++i)
@@ -57,11 +59,16 @@ bool ValidatorReply::checksumOk() const
     return sum == bytes[10];
 }
 
+bool ValidatorReply::isGood() const
+{
+    return bytes[0] == Frame::startByte && bytes[1] == lengthByte && bytes[9] == Frame::endByte
+           && checksumOk();
+}
+
 DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previous)
 {
     DecodedReply out;
     out.memory = previous;
-    out.checksumOk = reply.checksumOk();
     out.stateTag = QStringLiteral("   ");
     out.eventTag = QStringLiteral("   ");
     out.noteIndex = reply.noteIndex();

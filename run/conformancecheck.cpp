@@ -42,12 +42,9 @@ QString framingFault(const QByteArray &reply)
 {
     if (reply.size() < frameLength)
         return QStringLiteral("a reply of %1 bytes: %2").arg(reply.size()).arg(hex(reply));
-    if (reply[0] != Frame::startByte || byteAt(reply, 1) != frameLength
-        || reply[frameLength - 2] != Frame::endByte)
-        return QStringLiteral("not framed 02 0B ... 03: %1").arg(hex(reply));
-    if (frameChecksum(reply) != byteAt(reply, frameLength - 1))
-        return QStringLiteral("checksum %1 where %2 is right")
-                .arg(hex(reply.right(1)), hex(QByteArray(1, char(frameChecksum(reply)))));
+    const std::optional<ValidatorReply> frame = ValidatorReply::fromRead(reply);
+    if (!frame || !frame->isGood())
+        return QStringLiteral("not 02 0B ... 03 with a right checksum: %1").arg(hex(reply));
     return {};
 }
 

@@ -30,7 +30,7 @@ QString recordLine(const ConformanceExchange &exchange)
     entry.command = exchange.command;
     entry.reply = ValidatorReply::fromRead(exchange.received);
     entry.settled = true;
-    entry.answered = entry.reply && entry.reply->checksumOk();
+    entry.answered = entry.reply && entry.reply->isGood();
     return TrafficRecord::formatLine(entry);
 }
 

@@ -1,6 +1,7 @@
 #include "headlessrun.h"
 
 #include "numbers.h"
+#include "recordlayout.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -40,6 +41,7 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     // The record first: it holds the frame's entry before the count can end the run.
     trafficRecord.follow(&testerModel);
     connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
+    connect(&testerModel, &TesterModel::sendDue, this, &HeadlessRun::countDue);
     connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
     connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
     connect(&runTime, &QTimer::timeout, this, &HeadlessRun::stop);
@@ -57,6 +59,8 @@ void HeadlessRun::start()
     testerModel.setComPort(qint16(options.comPort));
     testerModel.setPortText(QString::number(options.comPort));
     testerModel.markPortForReopen();
+    // Bytes that wait in the port before the first frame answer nothing the run sent.
+    testerModel.setInputEmptiedOnOpen(true);
     testerModel.setEscrow(options.escrow);
     testerModel.ValueChg();
     // Negative ACK repeats the frame built last, so the first one is built by a normal poll.
@@ -88,6 +92,11 @@ void HeadlessRun::countFrame()
         stop();
 }
 
+void HeadlessRun::countDue()
+{
+    ++framesDue;
+}
+
 void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
 {
     emit output(TrafficRecord::formatLine(exchange));
@@ -107,7 +116,8 @@ int HeadlessRun::exitCode() const
 {
     if (!portError.isEmpty())
         return PortError;
-    return trafficRecord.counts().noResponses > 0 ? NoResponse : AllAnswered;
+    const TrafficCounts &counts = trafficRecord.counts();
+    return counts.noResponses > 0 || counts.frames < framesDue ? NoResponse : AllAnswered;
 }
 
 void HeadlessRun::finish()
@@ -129,7 +139,7 @@ void HeadlessRun::finish()
 QString HeadlessRun::summaryText() const
 {
     const NoteTally &tally = testerModel.tally();
-    QStringList lines{QStringLiteral("Channel     Value  Quantity      Amount")};
+    QStringList lines{RecordLayout::summaryHeading()};
     for (int i = 0; i < NoteTally::channels; ++i) {
         lines << QStringLiteral("%1  %2  %3  %4")
                          .arg(i + 1, 7)
@@ -143,6 +153,7 @@ QString HeadlessRun::summaryText() const
                      .arg(tally.amount(NoteTally::totalRow), 10);
     const TrafficCounts &counts = trafficRecord.counts();
     lines << QStringLiteral("Frames sent    %1").arg(counts.frames, 8)
+          << QStringLiteral("Frames due     %1").arg(framesDue, 8)
           << QStringLiteral("Replies        %1").arg(counts.replies, 8)
           << QStringLiteral("No response    %1").arg(counts.noResponses, 8)
           << QStringLiteral("Bad checksums  %1").arg(counts.badChecksums, 8)
@@ -168,6 +179,7 @@ QJsonObject HeadlessRun::summaryJson() const
             {QStringLiteral("escrow"), options.escrow},
             {QStringLiteral("channels"), channelDigits(options.channelStates)},
             {QStringLiteral("frames"), counts.frames},
+            {QStringLiteral("framesDue"), framesDue},
             {QStringLiteral("replies"), counts.replies},
             {QStringLiteral("noResponses"), counts.noResponses},
             {QStringLiteral("badChecksums"), counts.badChecksums},

@@ -85,6 +85,7 @@ private:
     void toggleRecording();
     void showRecordingState();
     QString suggestedPath(const QString &prefix) const;
+    static QString documentsFolder();
 
     std::unique_ptr<Ui::MAIN64K> main64k;
     std::unique_ptr<Ui::MAIN256> main256;
@@ -94,7 +95,7 @@ private:
     QMenu *logMenu = nullptr; // the traffic log's context menu
     QAction *saveTrafficAction = nullptr; // also Ctrl+S
     QAction *recordAction = nullptr;
-    QString fileFolder; // where the last traffic file went
+    QString fileFolder; // where the last traffic file was written, else the documents folder
     QString setupPath;
     QPointer<AboutWindow> about;
     bool closing = false;
