@@ -5,6 +5,7 @@
 #include "lamp.h"
 #include "qtserialline.h"
 #include "setupfile.h"
+#include "trafficlogview.h"
 #include "ui_main256.h"
 #include "ui_main64k.h"
 
@@ -166,10 +167,7 @@ void TesterWindow::bindControls()
         Label9[i] = control<QLabel>(element("Label9", i));
         Label10[i] = control<QLabel>(element("Label10", i));
     }
-    for (int i = 0; i < TrafficLog::rows; ++i) {
-        Label18[i] = control<QLabel>(element("Label18", i));
-        Label20[i] = control<QLabel>(element("Label20", i));
-    }
+    trafficLog = control<TrafficLogView>("TrafficLog");
     for (int i = 0; i < 2; ++i)
         Shape2[i] = control<Lamp>(element("Shape2", i));
 }
@@ -186,8 +184,13 @@ void TesterWindow::wireControls()
     connect(Text1, &QLineEdit::textChanged, m, &TesterModel::setPortText);
     connect(Text2, &QLineEdit::textChanged, m, &TesterModel::setIntervalText);
     for (int i = 0; i < 7; ++i) {
-        connect(Check1[i], &QCheckBox::stateChanged, m,
-                [m, i](int state) { m->setChannelState(i, boxState(Qt::CheckState(state))); });
+        connect(Check1[i], &QCheckBox::stateChanged, m, [this, m, i](int state) {
+            // A greyed box is read from the file but never produced: once it leaves the greyed
+            // state, clicks toggle between clear and ticked.
+            if (state != Qt::PartiallyChecked)
+                Check1[i]->setTristate(false);
+            m->setChannelState(i, boxState(Qt::CheckState(state)));
+        });
     }
 
     connect(m, &TesterModel::runSwitchChanged, Check4, &QPushButton::setChecked);
@@ -305,8 +308,8 @@ void TesterWindow::showLog()
 {
     const TrafficLog &log = testerModel->log();
     for (int i = 0; i < TrafficLog::rows; ++i) {
-        Label18[i]->setText(log.sent(i));
-        Label20[i]->setText(log.reply(i));
+        trafficLog->setText(TrafficLogView::Sent, i, log.sent(i));
+        trafficLog->setText(TrafficLogView::Reply, i, log.reply(i));
     }
 }
 
@@ -384,15 +387,10 @@ void TesterWindow::wireRecord()
     logMenu->setObjectName(QStringLiteral("logMenu"));
     logMenu->addAction(saveTrafficAction);
     logMenu->addAction(recordAction);
-    for (int i = 0; i < TrafficLog::rows; ++i) {
-        for (QLabel *row : {Label18[i], Label20[i]}) {
-            row->setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(row, &QWidget::customContextMenuRequested, this,
-                    [this, row](const QPoint &position) {
-                        logMenu->popup(row->mapToGlobal(position));
-                    });
-        }
-    }
+    trafficLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(trafficLog, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        logMenu->popup(trafficLog->mapToGlobal(position));
+    });
 
     connect(trafficRecord, &TrafficRecord::recordingFailed, this, [this](const QString &error) {
         showRecordingState();

@@ -21,6 +21,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class SerialLine;
+class TrafficLogView;
 
 namespace Ui {
 class MAIN64K;
@@ -114,7 +115,6 @@ private:
     std::array<QLabel *, 7> Label8{}; // tally: note value of each channel
     std::array<QLabel *, 8> Label9{}; // tally: quantities, index 7 the total
     std::array<QLabel *, 8> Label10{}; // tally: amounts, index 7 the total
-    std::array<QLabel *, 16> Label18{}; // traffic log: sent column
-    std::array<QLabel *, 16> Label20{}; // traffic log: reply column
+    TrafficLogView *trafficLog = nullptr; // the sent (Label18) and reply (Label20) columns
     std::array<Lamp *, 2> Shape2{}; // send lamp, receive lamp
 };

@@ -4,13 +4,21 @@
 
 Lamp::Lamp(QWidget *parent)
     : QWidget(parent)
-{ }
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void Lamp::setFillColor(const QColor &color)
 {
     if (color == fill)
         return;
     fill = color;
+    update();
+}
+
+void Lamp::setBackColor(const QColor &color)
+{
+    back = color;
     update();
 }
 
@@ -21,6 +29,7 @@ void Lamp::paintEvent(QPaintEvent *)
     const QRect circle((width() - diameter) / 2, (height() - diameter) / 2, diameter - 1,
                        diameter - 1);
     QPainter painter(this);
+    painter.fillRect(rect(), back);
     painter.setPen(border);
     painter.setBrush(fill);
     painter.drawEllipse(circle);

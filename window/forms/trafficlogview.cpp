@@ -1,0 +1,241 @@
+#include "trafficlogview.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include <memory>
+
+namespace {
+
+// One cell of the log as assistive technology sees it: a static text at the cell's place.
+class LogCellAccessible : public QAccessibleInterface
+{
+public:
+    LogCellAccessible(TrafficLogView *view, TrafficLogView::Column column, int row)
+        : view(view)
+        , column(column)
+        , row(row)
+    { }
+
+    bool isValid() const override { return view; }
+    QObject *object() const override { return nullptr; }
+    QWindow *window() const override { return view->window()->windowHandle(); }
+    QAccessibleInterface *parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(view);
+    }
+    QAccessibleInterface *child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name:
+            return view->text(column, row);
+        case QAccessible::Description:
+            return view->cellDescription(column, row);
+        default:
+            return QString();
+        }
+    }
+    void setText(QAccessible::Text, const QString &) override { }
+    QRect rect() const override
+    {
+        const QRect cell = view->cellRect(column, row);
+        return QRect(view->mapToGlobal(cell.topLeft()), cell.size());
+    }
+    QAccessible::Role role() const override { return QAccessible::StaticText; }
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.invisible = !view->isVisible();
+        return state;
+    }
+
+private:
+    QPointer<TrafficLogView> view;
+    TrafficLogView::Column column;
+    int row;
+};
+
+// The log widget with its 32 cells as children: the sent column's rows, then the reply column's.
+class TrafficLogAccessible : public QAccessibleWidget
+{
+public:
+    explicit TrafficLogAccessible(TrafficLogView *view)
+        : QAccessibleWidget(view, QAccessible::Grouping)
+    { }
+    ~TrafficLogAccessible() override
+    {
+        for (const QAccessible::Id id : ids) {
+            if (id)
+                QAccessible::deleteAccessibleInterface(id);
+        }
+    }
+
+    int childCount() const override { return 2 * TrafficLogView::rows; }
+    QAccessibleInterface *child(int index) const override
+    {
+        if (index < 0 || index >= childCount())
+            return nullptr;
+        QAccessible::Id &id = ids[index];
+        if (!id) {
+            const auto column = index < TrafficLogView::rows ? TrafficLogView::Sent
+                                                             : TrafficLogView::Reply;
+            id = QAccessible::registerAccessibleInterface(
+                    new LogCellAccessible(view(), column, index % TrafficLogView::rows));
+        }
+        return QAccessible::accessibleInterface(id);
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        const QAccessible::Id id = QAccessible::uniqueId(const_cast<QAccessibleInterface *>(child));
+        const auto found = std::find(ids.begin(), ids.end(), id);
+        return found == ids.end() ? -1 : int(found - ids.begin());
+    }
+    QAccessibleInterface *childAt(int x, int y) const override
+    {
+        // The reply column is drawn over the sent column: look it up first, bottom row first.
+        const QPoint point = view()->mapFromGlobal(QPoint(x, y));
+        for (int index = childCount() - 1; index >= 0; --index) {
+            const auto column = index < TrafficLogView::rows ? TrafficLogView::Sent
+                                                             : TrafficLogView::Reply;
+            if (view()->cellRect(column, index % TrafficLogView::rows).contains(point))
+                return child(index);
+        }
+        return nullptr;
+    }
+
+private:
+    TrafficLogView *view() const { return static_cast<TrafficLogView *>(widget()); }
+
+    mutable std::array<QAccessible::Id, 2 * TrafficLogView::rows> ids{};
+};
+
+QAccessibleInterface *logAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("TrafficLogView") && object && object->isWidgetType())
+        return new TrafficLogAccessible(static_cast<TrafficLogView *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+TrafficLogView::TrafficLogView(QWidget *parent)
+    : QWidget(parent)
+{
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(logAccessible);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
+    // Every pixel is painted by the cells: nothing behind the log needs drawing.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    for (int row = 0; row < rows; ++row)
+        tops[row] = row * height;
+}
+
+void TrafficLogView::setText(Column column, int row, const QString &text)
+{
+    Cell &changed = cells[column][row];
+    if (changed.text == text)
+        return;
+    changed.text = text;
+    // A scrolling log moves each text one row up: take over the laid-out text of the row that
+    // held it rather than laying it out again.
+    const auto same = std::find_if(
+            cells[column].begin(), cells[column].end(),
+            [&](const Cell &other) { return &other != &changed && other.text == text; });
+    if (same != cells[column].end()) {
+        changed.layout = same->layout;
+    } else {
+        changed.layout = QStaticText(text);
+        changed.layout.setTextFormat(Qt::PlainText);
+    }
+    update(cellRect(column, row));
+    if (QAccessible::isActive()) {
+        QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
+        QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+QRect TrafficLogView::cellRect(Column column, int row) const
+{
+    if (column == Sent)
+        return QRect(0, tops[row], sentColumnWidth, height);
+    return QRect(replyColumnLeft, tops[row], width() - replyColumnLeft, height);
+}
+
+QString TrafficLogView::cellDescription(Column column, int row) const
+{
+    return column == Sent ? QStringLiteral("Traffic log row %1: the frame sent").arg(row)
+                          : QStringLiteral("Traffic log row %1: the reply, or the no-response line")
+                                    .arg(row);
+}
+
+QString TrafficLogView::rowTops() const
+{
+    QStringList numbers;
+    for (const int top : tops)
+        numbers.append(QString::number(top));
+    return numbers.join(QLatin1Char(' '));
+}
+
+void TrafficLogView::setRowTops(const QString &text)
+{
+    const QStringList numbers = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (int row = 0; row < rows && row < numbers.size(); ++row)
+        tops[row] = numbers[row].toInt();
+    update();
+}
+
+void TrafficLogView::setRowHeight(int pixels)
+{
+    height = pixels;
+    update();
+}
+
+void TrafficLogView::setSentWidth(int pixels)
+{
+    sentColumnWidth = pixels;
+    update();
+}
+
+void TrafficLogView::setReplyLeft(int pixels)
+{
+    replyColumnLeft = pixels;
+    update();
+}
+
+void TrafficLogView::setColour(QColor &colour, const QColor &value)
+{
+    colour = value;
+    update();
+}
+
+void TrafficLogView::paintEvent(QPaintEvent *event)
+{
+    const QRegion &dirty = event->region();
+    QPainter painter(this);
+    for (const Column column : {Sent, Reply}) {
+        for (int row = 0; row < rows; ++row) {
+            const QRect rect = cellRect(column, row);
+            if (!dirty.intersects(rect))
+                continue;
+            const Colours &colour = colours[column][row % 2];
+            painter.fillRect(rect, colour.background);
+            const Cell &shown = cells[column][row];
+            if (shown.text.isEmpty())
+                continue;
+            painter.setClipRect(rect);
+            painter.setPen(colour.text);
+            painter.drawStaticText(rect.topLeft(), shown.layout);
+            painter.setClipping(false);
+        }
+    }
+}
