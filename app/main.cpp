@@ -9,7 +9,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("brisvel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Brisvel"));
     QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
     installFontSubstitutions();
 

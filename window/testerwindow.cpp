@@ -122,6 +122,8 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
     testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
+    // The other windows close most recently opened first: note the order they are shown in.
+    qApp->installEventFilter(this);
     bindControls();
     wireControls();
     wireRecord();
@@ -271,12 +273,25 @@ void TesterWindow::saveSettings()
         messageShower()(nullptr, QStringLiteral("Settings Not Saved"), error, QString());
 }
 
+bool TesterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        auto *shown = static_cast<QWidget *>(watched);
+        if (shown->isWindow()) {
+            otherWindows.removeAll(shown);
+            otherWindows.removeAll(nullptr);
+            otherWindows.append(shown);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TesterWindow::closeOtherWindows()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
+    const QList<QPointer<QWidget>> windows = otherWindows;
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
         QWidget *w = *it;
-        if (w != this && w->isVisible() && !qobject_cast<QMessageBox *>(w))
+        if (w && w->isVisible() && !qobject_cast<QMessageBox *>(w))
             w->close();
     }
 }

@@ -64,6 +64,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     template<typename Control>
@@ -98,6 +99,7 @@ private:
     QString fileFolder; // where the last traffic file went
     QString setupPath;
     QPointer<AboutWindow> about;
+    QList<QPointer<QWidget>> otherWindows; // the program's other windows, in the order shown
     bool closing = false;
 
     QPushButton *Check4 = nullptr; // run switch: polling runs while pressed

@@ -314,8 +314,21 @@ TEST_P(TesterWindowTest, ClosingTheWindowClosesTheSideWindows)
     find<QPushButton>(*window, "Check2")->click();
     QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
     ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
+    struct CloseOrder : QObject
+    {
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Close)
+                closed << watched->objectName();
+            return false;
+        }
+        QStringList closed;
+    } order;
+    openWindows<ConfigDialog>().first()->installEventFilter(&order);
+    openWindows<AboutWindow>().first()->installEventFilter(&order);
     window->close();
     QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty());
+    EXPECT_EQ(order.closed, QStringList({"About", "Config"})) << "most recently opened first";
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(savedFile().startsWith("Sys.Color"));
 }
