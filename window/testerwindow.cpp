@@ -322,10 +322,14 @@ void TesterWindow::showMode()
 void TesterWindow::showLog()
 {
     const TrafficLog &log = testerModel->log();
+    std::array<QString, TrafficLog::rows> sent;
+    std::array<QString, TrafficLog::rows> reply;
     for (int i = 0; i < TrafficLog::rows; ++i) {
-        trafficLog->setText(TrafficLogView::Sent, i, log.sent(i));
-        trafficLog->setText(TrafficLogView::Reply, i, log.reply(i));
+        sent[i] = log.sent(i);
+        reply[i] = log.reply(i);
     }
+    trafficLog->setColumn(TrafficLogView::Sent, sent);
+    trafficLog->setColumn(TrafficLogView::Reply, reply);
 }
 
 void TesterWindow::showTally()

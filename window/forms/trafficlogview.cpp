@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 
-#include <memory>
+#include <algorithm>
 
 namespace {
 
@@ -139,29 +139,22 @@ TrafficLogView::TrafficLogView(QWidget *parent)
         tops[row] = row * height;
 }
 
-void TrafficLogView::setText(Column column, int row, const QString &text)
+void TrafficLogView::setColumn(Column column, const std::array<QString, rows> &columnTexts)
 {
-    Cell &changed = cells[column][row];
-    if (changed.text == text)
-        return;
-    changed.text = text;
-    // A scrolling log moves each text one row up: take over the laid-out text of the row that
-    // held it rather than laying it out again.
-    const auto same = std::find_if(
-            cells[column].begin(), cells[column].end(),
-            [&](const Cell &other) { return &other != &changed && other.text == text; });
-    if (same != cells[column].end()) {
-        changed.layout = same->layout;
-    } else {
-        changed.layout = QStaticText(text);
-        changed.layout.setTextFormat(Qt::PlainText);
+    QRect changed;
+    for (int row = 0; row < rows; ++row) {
+        if (texts[column][row] == columnTexts[row])
+            continue;
+        texts[column][row] = columnTexts[row];
+        changed |= cellRect(column, row);
+        if (QAccessible::isActive()) {
+            QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
+            QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&event);
+        }
     }
-    update(cellRect(column, row));
-    if (QAccessible::isActive()) {
-        QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
-        QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
+    if (!changed.isNull())
+        update(changed);
 }
 
 QRect TrafficLogView::cellRect(Column column, int row) const
@@ -197,25 +190,70 @@ void TrafficLogView::setRowTops(const QString &text)
 void TrafficLogView::setRowHeight(int pixels)
 {
     height = pixels;
-    update();
+    forgetPictures();
 }
 
 void TrafficLogView::setSentWidth(int pixels)
 {
     sentColumnWidth = pixels;
-    update();
+    forgetPictures();
 }
 
 void TrafficLogView::setReplyLeft(int pixels)
 {
     replyColumnLeft = pixels;
-    update();
+    forgetPictures();
 }
 
 void TrafficLogView::setColour(QColor &colour, const QColor &value)
 {
     colour = value;
+    forgetPictures();
+}
+
+void TrafficLogView::forgetPictures()
+{
+    for (auto &drawn : pictures)
+        drawn.clear();
     update();
+}
+
+void TrafficLogView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        forgetPictures();
+    QWidget::changeEvent(event);
+}
+
+void TrafficLogView::resizeEvent(QResizeEvent *)
+{
+    forgetPictures();
+}
+
+QPixmap TrafficLogView::cellPicture(Column column, int row) const
+{
+    // The log shows a few lines again and again; the pictures of others are dropped in bulk.
+    constexpr qsizetype kept = 64;
+    QHash<QString, QPixmap> &drawn = pictures[2 * column + row % 2];
+    const QString &text = texts[column][row];
+    if (const auto found = drawn.constFind(text); found != drawn.cend())
+        return *found;
+    if (drawn.size() >= kept)
+        drawn.clear();
+    const QRect cell(QPoint(0, 0), cellRect(column, row).size());
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(cell.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    const Colours &colour = colours[column][row % 2];
+    picture.fill(colour.background);
+    if (!text.isEmpty()) {
+        QPainter painter(&picture);
+        painter.setFont(font());
+        painter.setPen(colour.text);
+        painter.drawText(cell, Qt::AlignLeft | Qt::AlignTop, text);
+    }
+    drawn.insert(text, picture);
+    return picture;
 }
 
 void TrafficLogView::paintEvent(QPaintEvent *event)
@@ -225,17 +263,8 @@ void TrafficLogView::paintEvent(QPaintEvent *event)
     for (const Column column : {Sent, Reply}) {
         for (int row = 0; row < rows; ++row) {
             const QRect rect = cellRect(column, row);
-            if (!dirty.intersects(rect))
-                continue;
-            const Colours &colour = colours[column][row % 2];
-            painter.fillRect(rect, colour.background);
-            const Cell &shown = cells[column][row];
-            if (shown.text.isEmpty())
-                continue;
-            painter.setClipRect(rect);
-            painter.setPen(colour.text);
-            painter.drawStaticText(rect.topLeft(), shown.layout);
-            painter.setClipping(false);
+            if (dirty.intersects(rect))
+                painter.drawPixmap(rect.topLeft(), cellPicture(column, row));
         }
     }
 }

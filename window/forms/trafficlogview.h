@@ -1,16 +1,18 @@
 #pragma once
 
 #include <QColor>
-#include <QStaticText>
+#include <QHash>
+#include <QPixmap>
 #include <QWidget>
 
 #include <array>
 
 // The traffic log's two columns of 16 rows, drawn by one widget: the sent column on the left,
-// the reply column from `replyLeft` to the right edge. Each cell keeps its text laid out once,
-// and a change repaints that cell alone; a text that did not change repaints nothing. The rows
-// may overlap by a pixel, as the cells of the layouts do: the sent column is drawn first, each
-// column top to bottom, so a later cell covers an earlier one.
+// the reply column from `replyLeft` to the right edge. A cell is drawn once per text, row colour
+// and column into a picture that is kept while the log scrolls its texts through the rows; a
+// change repaints the changed cells alone, and a text that did not change repaints nothing. The
+// rows may overlap by a pixel, as the cells of the layouts do: the sent column is drawn first,
+// each column top to bottom, so a later cell covers an earlier one.
 //
 // To assistive technology every cell is a static text of its own at its place, named by its
 // text, as a label would be.
@@ -34,8 +36,9 @@ public:
 
     explicit TrafficLogView(QWidget *parent = nullptr);
 
-    QString text(Column column, int row) const { return cell(column, row).text; }
-    void setText(Column column, int row, const QString &text);
+    QString text(Column column, int row) const { return texts[column][row]; }
+    // Shows the texts of a column, row 0 first.
+    void setColumn(Column column, const std::array<QString, rows> &columnTexts);
     QRect cellRect(Column column, int row) const;
     // The cell's role in words, for assistive technology.
     QString cellDescription(Column column, int row) const;
@@ -61,23 +64,23 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
-    struct Cell
-    {
-        QString text;
-        QStaticText layout;
-    };
     struct Colours
     {
         QColor background{Qt::white};
         QColor text{Qt::black};
     };
 
-    const Cell &cell(Column column, int row) const { return cells[column][row]; }
     void setColour(QColor &colour, const QColor &value);
+    QPixmap cellPicture(Column column, int row) const;
+    void forgetPictures();
 
-    std::array<std::array<Cell, rows>, 2> cells;
+    std::array<std::array<QString, rows>, 2> texts;
+    // Cells as drawn, by column and row colour (even, odd), each by its text.
+    mutable std::array<QHash<QString, QPixmap>, 4> pictures;
     std::array<std::array<Colours, 2>, 2> colours; // by column, then even and odd row
     std::array<int, rows> tops{};
     int height = 16;
