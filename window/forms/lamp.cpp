@@ -19,18 +19,37 @@ void Lamp::setFillColor(const QColor &color)
 void Lamp::setBackColor(const QColor &color)
 {
     back = color;
+    pictures.clear();
     update();
 }
 
-void Lamp::paintEvent(QPaintEvent *)
+void Lamp::resizeEvent(QResizeEvent *)
 {
+    pictures.clear();
+}
+
+QPixmap Lamp::picture() const
+{
+    if (const auto found = pictures.constFind(fill.rgba()); found != pictures.cend())
+        return *found;
     // Drawn without antialiasing, pixel for pixel: the circle spans `diameter` pixels.
     const int diameter = qMin(width(), height());
     const QRect circle((width() - diameter) / 2, (height() - diameter) / 2, diameter - 1,
                        diameter - 1);
-    QPainter painter(this);
-    painter.fillRect(rect(), back);
+    const qreal ratio = devicePixelRatioF();
+    QPixmap drawn(size() * ratio);
+    drawn.setDevicePixelRatio(ratio);
+    drawn.fill(back);
+    QPainter painter(&drawn);
     painter.setPen(border);
     painter.setBrush(fill);
     painter.drawEllipse(circle);
+    painter.end();
+    pictures.insert(fill.rgba(), drawn);
+    return drawn;
+}
+
+void Lamp::paintEvent(QPaintEvent *)
+{
+    QPainter(this).drawPixmap(0, 0, picture());
 }

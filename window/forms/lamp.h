@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
+#include <QPixmap>
 #include <QWidget>
 
 // An activity lamp: a solid circle as wide as the shorter side of the widget, centred in it, with
@@ -25,9 +27,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QPixmap picture() const;
+
     QColor fill{0x40, 0x00, 0x00};
     const QColor border{0xFF, 0xFF, 0xFF};
     QColor back{Qt::black};
+    // The lamp as drawn, by fill colour: it flashes between two colours many times a second.
+    mutable QHash<QRgb, QPixmap> pictures;
 };

@@ -153,7 +153,11 @@ void TrafficLogView::setColumn(Column column, const std::array<QString, rows> &c
             QAccessible::updateAccessibility(&event);
         }
     }
-    if (!changed.isNull())
+    // The reply column covers the sent column where they meet: a repaint of the sent column
+    // leaves that pixel column alone, so that it does not touch what the reply column showed.
+    if (column == Sent)
+        changed.setRight(qMin(changed.right(), replyColumnLeft - 1));
+    if (!changed.isEmpty())
         update(changed);
 }
 
