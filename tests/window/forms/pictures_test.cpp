@@ -264,6 +264,7 @@ TEST(Pictures, SideWindows)
 
     ColorSheme chooser;
     chooser.show();
+    EXPECT_EQ(chooser.windowHandle()->title(), "SYSTEM SETUP");
     checkControls(&chooser);
     expectLooksLike(&chooser, QStringLiteral("chooser"));
 
