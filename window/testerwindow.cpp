@@ -407,9 +407,8 @@ void TesterWindow::wireRecord()
     logMenu->addAction(saveTrafficAction);
     logMenu->addAction(recordAction);
     trafficLog->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(trafficLog, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
-        logMenu->popup(trafficLog->mapToGlobal(position));
-    });
+    connect(trafficLog, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &position) { logMenu->popup(trafficLog->mapToGlobal(position)); });
 
     connect(trafficRecord, &TrafficRecord::recordingFailed, this, [this](const QString &error) {
         showRecordingState();
