@@ -1,5 +1,7 @@
 #include "validatorreply.h"
 
+#include "hostcommand.h"
+
 namespace {
 
 struct BitMeaning
@@ -55,6 +57,12 @@ bool ValidatorReply::checksumOk() const
     for (int i = 1; i <= 8; ++i)
         sum ^= bytes[i];
     return sum == bytes[10];
+}
+
+bool ValidatorReply::framingOk() const
+{
+    return bytes[0] == Frame::startByte && bytes[1] == length && bytes[9] == Frame::endByte
+           && checksumOk();
 }
 
 DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previous)

@@ -22,6 +22,8 @@ struct ValidatorReply
     quint8 data1() const { return bytes[4]; }
     quint8 data2() const { return bytes[5]; }
     bool checksumOk() const;
+    // A good reply: start byte, length byte 0B, end byte and checksum all right.
+    bool framingOk() const;
     bool escrowed() const { return data0() & 0x04; }
     int noteIndex() const { return (data2() & 0x38) / 8; }
 };

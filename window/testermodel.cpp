@@ -319,6 +319,7 @@ void TesterModel::ResetTotals()
 {
     noteTally.ResetTotals();
     emit tallyChanged();
+    emit totalsReset();
 }
 
 void TesterModel::ValueChg()

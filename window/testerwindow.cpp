@@ -5,6 +5,7 @@
 #include "lamp.h"
 #include "qtserialline.h"
 #include "setupfile.h"
+#include "statisticswindow.h"
 #include "ui_main256.h"
 #include "ui_main64k.h"
 
@@ -121,6 +122,7 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
     testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
+    acceptance.follow(testerModel, this);
     bindControls();
     wireControls();
     wireRecord();
@@ -383,6 +385,9 @@ void TesterWindow::wireRecord()
     logMenu = new QMenu(this);
     logMenu->setObjectName(QStringLiteral("logMenu"));
     logMenu->addAction(saveTrafficAction);
+    QAction *statisticsAction = logMenu->addAction(QStringLiteral("Statistics..."));
+    statisticsAction->setObjectName(QStringLiteral("statisticsAction"));
+    connect(statisticsAction, &QAction::triggered, this, &TesterWindow::showStatistics);
     logMenu->addAction(recordAction);
     for (int i = 0; i < TrafficLog::rows; ++i) {
         for (QLabel *row : {Label18[i], Label20[i]}) {
@@ -428,6 +433,15 @@ void TesterWindow::toggleRecording()
                                           QString());
                       showRecordingState();
                   });
+}
+
+void TesterWindow::showStatistics()
+{
+    if (!statisticsWindow)
+        statisticsWindow = new StatisticsWindow(acceptance, this);
+    statisticsWindow->show();
+    statisticsWindow->raise();
+    statisticsWindow->activateWindow();
 }
 
 void TesterWindow::showRecordingState()
