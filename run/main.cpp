@@ -1,10 +1,12 @@
 #include "headlessrun.h"
 #include "qtserialline.h"
 #include "runoptions.h"
+#include "runreport.h"
 #include "signalwatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -29,7 +31,8 @@ int main(int argc, char *argv[])
             QStringLiteral("Runs the Brisvel tester without a window: polls the validator on a "
                            "serial port, prints every exchange as it settles and a summary at "
                            "the end. Exit status: 0 every frame was answered, 1 some frame got "
-                           "no reply, 2 the port failed, 3 the command line is wrong. Without "
+                           "no reply, 2 the port failed, 3 the command line is wrong, 4 the "
+                           "report could not be written. Without "
                            "--polls or --seconds it runs until interrupted."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -49,6 +52,15 @@ int main(int argc, char *argv[])
         return HeadlessRun::UsageError;
     }
 
+    // The report's file is opened before the run, so that a wrong path stops it at once.
+    QFile report(options->reportPath);
+    if (!options->reportPath.isEmpty()
+        && !report.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
+                                  .arg(options->reportPath, report.errorString()));
+        return HeadlessRun::UsageError;
+    }
+
     // The line is declared first: the run goes before the line it polls.
     QtSerialLine line(options->dataFolder);
     HeadlessRun run(*options, &line);
@@ -63,5 +75,14 @@ int main(int argc, char *argv[])
     QObject::connect(&signalWatcher, &SignalWatcher::signalled, &run, &HeadlessRun::stop);
 
     run.start();
-    return app.exec();
+    const int exitCode = app.exec();
+    if (report.isOpen()) {
+        const QByteArray text = runReport(*options, run).toUtf8();
+        if (report.write(text) != text.size() || !report.flush()) {
+            printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
+                                      .arg(options->reportPath, report.errorString()));
+            return HeadlessRun::ReportError;
+        }
+    }
+    return exitCode;
 }
