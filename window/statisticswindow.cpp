@@ -5,6 +5,7 @@
 
 #include <QAreaSeries>
 #include <QChart>
+#include <QHeaderView>
 #include <QLineSeries>
 #include <QValueAxis>
 
@@ -43,6 +44,12 @@ StatisticsWindow::StatisticsWindow(const AcceptanceStatistics &statistics, QWidg
     ui->setupUi(this);
     for (int row = 0; row < ui->notesTable->rowCount(); ++row)
         setCell(ui->notesTable, row, 0, ui->notesTable->verticalHeaderItem(row)->text());
+    ui->figuresTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // The notes table shows all its rows and no more; the rest of the height goes below.
+    QTableWidget *notes = ui->notesTable;
+    notes->setFixedHeight(notes->horizontalHeader()->sizeHint().height()
+                          + notes->rowCount() * notes->verticalHeader()->defaultSectionSize()
+                          + 2 * notes->frameWidth());
 
     auto *chart = new QChart;
     chart->setTitle(QStringLiteral("Reply latency"));
@@ -168,5 +175,7 @@ void StatisticsWindow::showLatency()
     histogram->replace(points);
     limit->replace({{lineLimitMs, 0}, {lineLimitMs, double(tallest)}});
     latencyAxis->setRange(0, double(end));
+    latencyAxis->applyNiceNumbers();
     countAxis->setRange(0, tallest);
+    countAxis->applyNiceNumbers();
 }
