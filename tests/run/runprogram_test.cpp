@@ -156,7 +156,7 @@ TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
             validator.engine.insertNote(notes.takeFirst());
     });
     const QString report = dir.filePath("report.txt");
-    RunProgram run(dir.path(), {"--com", "1", "--polls", "22", "--interval", "150", "--channels",
+    RunProgram run(dir.path(), {"--com", "1", "--polls", "24", "--interval", "200", "--channels",
                                 "1111100", "--json", "--report", report});
     ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
     ASSERT_TRUE(notes.isEmpty());
@@ -181,7 +181,8 @@ TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
     EXPECT_EQ(events["powerUp"].toInt(), 1);
     EXPECT_EQ(events["rejected"].toInt(), 2);
     EXPECT_EQ(events["stacked"].toInt(), 2);
-    EXPECT_EQ(summary["frames"].toInt(), 22);
+    EXPECT_EQ(summary["frames"].toInt(), 24);
+    EXPECT_EQ(summary["replies"].toInt(), 24);
     EXPECT_EQ(summary["framingFailures"].toInt(), 0);
     const QJsonObject latency = summary["latency"].toObject();
     EXPECT_EQ(latency["replies"].toInt(), summary["replies"].toInt());
@@ -190,7 +191,7 @@ TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
     QFile file(report);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    for (const char *line : {"Port      COM1\n", "Interval  150 ms\n", "Mode      normal\n",
+    for (const char *line : {"Port      COM1\n", "Interval  200 ms\n", "Mode      normal\n",
                              "Channels  1111100 (values 1 2 5 10 20 50 100)\n", "Escrow    on\n",
                              "\n      3         5         2          10\n",
                              "\n      3          2         2         2         0         0   "
