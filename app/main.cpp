@@ -4,13 +4,73 @@
 #include "testerwindow.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+// The program takes no options of its own: only help and version, and the toolkit's own
+// options, which QApplication takes out of the arguments before they are read here. Returns
+// the exit status when the arguments end the program before any window.
+std::optional<int> answerCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+            QStringLiteral("Tests banknote validators over an RS-232 line (9600 baud, 7E1)."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const bool understood = parser.parse(arguments);
+    if (!understood || !parser.positionalArguments().isEmpty()) {
+        const QString error = understood ? QStringLiteral("Unexpected argument '%1'.")
+                                                   .arg(parser.positionalArguments().first())
+                                         : parser.errorText();
+        std::fputs(qPrintable(error + QStringLiteral("\n\n") + parser.helpText()), stderr);
+        return 2;
+    }
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::fputs(
+                qPrintable(
+                        QStringLiteral("brisvel %1\n").arg(QCoreApplication::applicationVersion())),
+                stdout);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *word : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
+            if (std::strcmp(argv[i], word) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("brisvel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BRISVEL_VERSION));
+    // Answered before the window system is opened, so that they work without a display.
+    if (asksForHelpOrVersion(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        return answerCommandLine(QCoreApplication::arguments()).value_or(0);
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("brisvel"));
+    if (const std::optional<int> status = answerCommandLine(QCoreApplication::arguments()))
+        return *status;
     QApplication::setApplicationDisplayName(QStringLiteral("Brisvel"));
-    QApplication::setApplicationVersion(QStringLiteral("2.1.0"));
     installFontSubstitutions();
 
     const QString folder = dataFolder();

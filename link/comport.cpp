@@ -3,28 +3,23 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
-namespace {
-
-bool folderWritable(const QString &folder)
+QString dataFolderFor(const QString &programFolder)
 {
-    // The permission bits do not tell the whole story (read-only mounts, ACLs): try it.
-    QTemporaryFile probe(folder + QStringLiteral("/.brisvel-XXXXXX"));
-    return probe.open();
-}
-
-} // namespace
-
-QString dataFolderFor(const QString &programFolder, const QString &installFolder)
-{
-    // An installed program is shared by every user of the machine: each keeps their own.
-    const bool installed = QDir(programFolder) == QDir(installFolder);
-    if (!programFolder.isEmpty() && !installed && folderWritable(programFolder))
+    // Only a program run from its build tree (CMakeCache.txt in its folder, or in the parent of
+    // the tests' folder) keeps its data beside itself. Anywhere else it may be installed, shared
+    // by every user of the machine, where nothing of one user's belongs even when it could be
+    // written (as root).
+    const QDir folder(programFolder);
+    const bool buildTree = !programFolder.isEmpty()
+                           && (folder.exists(QStringLiteral("CMakeCache.txt"))
+                               || folder.exists(QStringLiteral("../CMakeCache.txt")));
+    if (buildTree)
         return programFolder;
-    // Named here rather than taken from the application's name, so that the tester and the
-    // simulator, two programs, share the folder and its ports/ links.
+    // Named here rather than taken from the application's name, so that the tester, the runner
+    // and the simulator, three programs, share the folder and its ports/ links.
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
                            + QStringLiteral("/brisvel");
     QDir().mkpath(config);
@@ -33,8 +28,7 @@ QString dataFolderFor(const QString &programFolder, const QString &installFolder
 
 QString dataFolder()
 {
-    return dataFolderFor(QCoreApplication::applicationDirPath(),
-                         QStringLiteral(BRISVEL_INSTALL_BINDIR));
+    return dataFolderFor(QCoreApplication::applicationDirPath());
 }
 
 QString comPortLink(int number, const QString &dataFolder)
@@ -55,4 +49,11 @@ QString comPortDevice(int number, const QString &dataFolder)
         return link.symLinkTarget();
     return QStringLiteral("/dev/ttyS") + QString::number(number - 1);
 #endif
+}
+
+bool isPseudoTerminalPath(const QString &path)
+{
+    // Linux and the BSDs; macOS names them /dev/ttys000 and up.
+    static const QRegularExpression slave(QStringLiteral("^/dev/(pts/\\d+|ttys\\d+)$"));
+    return slave.match(path).hasMatch();
 }

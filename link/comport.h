@@ -3,10 +3,10 @@
 #include <QString>
 
 // The folder that holds SETUP.INI and the ports/ links: the running program's own folder when it
-// can be written and is not the folder the program is installed to, otherwise the per-user
-// configuration folder of the program.
+// runs from its build tree, otherwise the per-user configuration folder ~/.config/brisvel, made
+// when missing.
 QString dataFolder();
-QString dataFolderFor(const QString &programFolder, const QString &installFolder);
+QString dataFolderFor(const QString &programFolder);
 
 // Where a COM port number leads: "COMn" on Windows; elsewhere the target of the link
 // ports/comN in the data folder when it exists, otherwise /dev/ttyS<n-1>. Empty for n <= 0.
@@ -14,3 +14,6 @@ QString comPortDevice(int number, const QString &dataFolder);
 
 // The link that gives a device a COM number.
 QString comPortLink(int number, const QString &dataFolder);
+
+// Whether a device path names the slave side of a pseudo-terminal, such as the simulator's.
+bool isPseudoTerminalPath(const QString &path);

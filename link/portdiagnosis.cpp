@@ -49,6 +49,12 @@ QString comName(const PortFailure &failure)
 QString missingDevice(const PortFailure &failure)
 {
     const QString link = shellWord(failure.link);
+    if (failure.linked && failure.status.pseudoTerminal) {
+        return QStringLiteral("%1 is linked to %2 by %3, a pseudo-terminal that is gone: the "
+                              "program that made it, such as brisvel-validator-sim, has ended. "
+                              "Start it again.")
+                .arg(comName(failure), failure.device, failure.link);
+    }
     if (failure.linked) {
         return QStringLiteral("%1 is linked to %2 by %3, and that device does not exist: is the "
                               "adapter plugged in? Its name can change when it is plugged in "
@@ -148,6 +154,11 @@ QString advice(const PortFailure &failure)
         return noAccess(failure);
     if (failure.error == QSerialPort::PermissionError)
         return heldElsewhere(failure);
+    if (status.pseudoTerminal) {
+        return QStringLiteral("The device is a pseudo-terminal and you may open it, but it did "
+                              "not open as a serial port at 9600 baud, 7E1. Start the program "
+                              "on its other side, such as brisvel-validator-sim, again.");
+    }
     return QStringLiteral("The device exists and you may open it, but it did not open as a "
                           "serial port at 9600 baud, 7E1. Check the adapter and its cable.");
 }

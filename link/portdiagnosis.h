@@ -11,6 +11,7 @@ struct DeviceStatus
     bool known = false;
     bool exists = false;
     bool characterDevice = false;
+    bool pseudoTerminal = false; // the path names one, such as the simulator's, present or not
     uint ownerId = 0;
     QString ownerName;
     uint groupId = 0;

@@ -1,5 +1,7 @@
 #include "portinspection.h"
 
+#include "comport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -117,6 +119,7 @@ QString openFileHolder(const QString &canonicalPath)
 DeviceStatus inspectDevice(const QString &path)
 {
     DeviceStatus status;
+    status.pseudoTerminal = isPseudoTerminalPath(path);
 #ifdef Q_OS_UNIX
     struct stat info
     { };

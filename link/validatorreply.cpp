@@ -43,7 +43,7 @@ void applyBits(const ValidatorReply &reply, const BitMeaning (&table)[N], QStrin
 
 std::optional<ValidatorReply> ValidatorReply::fromRead(const QByteArray &read)
 {
-    if (read.size() < length || quint8(read[0]) != 0x02)
+    if (read.size() < length || read[0] != Frame::startByte)
         return std::nullopt;
     ValidatorReply reply;
     for (int i = 0; i < length; ++i)
@@ -59,9 +59,9 @@ bool ValidatorReply::checksumOk() const
     return sum == bytes[10];
 }
 
-bool ValidatorReply::framingOk() const
+bool ValidatorReply::isGood() const
 {
-    return bytes[0] == Frame::startByte && bytes[1] == length && bytes[9] == Frame::endByte
+    return bytes[0] == Frame::startByte && bytes[1] == lengthByte && bytes[9] == Frame::endByte
            && checksumOk();
 }
 
@@ -69,7 +69,6 @@ DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previo
 {
     DecodedReply out;
     out.memory = previous;
-    out.checksumOk = reply.checksumOk();
     out.stateTag = QStringLiteral("   ");
     out.eventTag = QStringLiteral("   ");
     out.noteIndex = reply.noteIndex();

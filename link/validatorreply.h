@@ -6,11 +6,13 @@
 #include <array>
 #include <optional>
 
-// The validator's 11-byte reply. Only the start byte, the checksum and the bits of bytes 3 to 5
-// are interpreted; the other bytes are kept and logged as they came.
+// The validator's 11-byte reply: 02 0B control data0 .. data5 03 checksum. Only the frame bytes,
+// the checksum and the bits of bytes 3 to 5 are interpreted; the other bytes are kept and logged
+// as they came.
 struct ValidatorReply
 {
     static constexpr int length = 11;
+    static constexpr quint8 lengthByte = 0x0B;
 
     std::array<quint8, length> bytes{};
 
@@ -22,8 +24,9 @@ struct ValidatorReply
     quint8 data1() const { return bytes[4]; }
     quint8 data2() const { return bytes[5]; }
     bool checksumOk() const;
-    // A good reply: start byte, length byte 0B, end byte and checksum all right.
-    bool framingOk() const;
+    // A reply to take in: start byte, length byte, end byte and checksum all right. Anything else
+    // is line noise or a damaged reply, and is not decoded.
+    bool isGood() const;
     bool escrowed() const { return data0() & 0x04; }
     int noteIndex() const { return (data2() & 0x38) / 8; }
 };
@@ -39,7 +42,6 @@ struct DecodeMemory
 // Everything the receive side derives from one reply.
 struct DecodedReply
 {
-    bool checksumOk = false;
     int noteIndex = 0;
     QString noteIndexText; // "1" to "7", or one blank
     QString stateTag; // three blanks when none

@@ -1,6 +1,7 @@
 #include "headlessrun.h"
 
 #include "numbers.h"
+#include "recordlayout.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -37,6 +38,7 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     acceptance.follow(&testerModel, this);
     trafficRecord.follow(&testerModel);
     connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
+    connect(&testerModel, &TesterModel::sendDue, this, &HeadlessRun::countDue);
     connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
     connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
     connect(&runTime, &QTimer::timeout, this, &HeadlessRun::stop);
@@ -55,6 +57,8 @@ void HeadlessRun::start()
     testerModel.setComPort(qint16(options.comPort));
     testerModel.setPortText(QString::number(options.comPort));
     testerModel.markPortForReopen();
+    // Bytes that wait in the port before the first frame answer nothing the run sent.
+    testerModel.setInputEmptiedOnOpen(true);
     testerModel.setEscrow(options.escrow);
     testerModel.ValueChg();
     // Negative ACK repeats the frame built last, so the first one is built by a normal poll.
@@ -87,6 +91,11 @@ void HeadlessRun::countFrame()
         stop();
 }
 
+void HeadlessRun::countDue()
+{
+    ++framesDue;
+}
+
 void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
 {
     emit output(TrafficRecord::formatLine(exchange));
@@ -106,7 +115,8 @@ int HeadlessRun::exitCode() const
 {
     if (!portError.isEmpty())
         return PortError;
-    return trafficRecord.counts().noResponses > 0 ? NoResponse : AllAnswered;
+    const TrafficCounts &counts = trafficRecord.counts();
+    return counts.noResponses > 0 || counts.frames < framesDue ? NoResponse : AllAnswered;
 }
 
 void HeadlessRun::finish()
@@ -129,7 +139,7 @@ void HeadlessRun::finish()
 QString HeadlessRun::summaryText() const
 {
     const NoteTally &tally = testerModel.tally();
-    QStringList lines{QStringLiteral("Channel     Value  Quantity      Amount")};
+    QStringList lines{RecordLayout::summaryHeading()};
     for (int i = 0; i < NoteTally::channels; ++i) {
         lines << QStringLiteral("%1  %2  %3  %4")
                          .arg(i + 1, 7)
@@ -141,7 +151,9 @@ QString HeadlessRun::summaryText() const
                      .arg(QString(), 8)
                      .arg(tally.quantity(NoteTally::totalRow), 8)
                      .arg(tally.amount(NoteTally::totalRow), 10);
-    lines << acceptance.text();
+    // The frames due beside those sent: a noisy line can hold some back.
+    lines << acceptance.notesText() << QStringLiteral("Frames due        %1").arg(framesDue, 8)
+          << acceptance.lineText();
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -162,6 +174,7 @@ QJsonObject HeadlessRun::summaryJson() const
             {QStringLiteral("mode"), modeOptionValue(options.mode)},
             {QStringLiteral("escrow"), options.escrow},
             {QStringLiteral("channels"), channelDigits(options.channelStates)},
+            {QStringLiteral("framesDue"), framesDue},
             {QStringLiteral("tally"), channels},
             {QStringLiteral("total"),
              QJsonObject{{QStringLiteral("quantity"), number(tally.quantity(NoteTally::totalRow))},

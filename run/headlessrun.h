@@ -40,6 +40,7 @@ public:
     const AcceptanceStatistics &statistics() const { return acceptance; }
     QDateTime startTime() const { return started; }
     QDateTime endTime() const { return ended; }
+    // NoResponse also when frames due were not sent: a noisy line held them back.
     int exitCode() const;
     QString summaryText() const;
     QJsonObject summaryJson() const;
@@ -53,6 +54,7 @@ signals:
 
 private:
     void countFrame();
+    void countDue();
     void exchangeSettled(const TrafficExchange &exchange);
     void portFailed(const QString &message, const QString &detail);
     void finish();
@@ -66,6 +68,7 @@ private:
     QTimer runTime; // --seconds
     QTimer replyWait; // the last frame's time for its reply
     int frames = 0;
+    int framesDue = 0; // frames that the poll schedule called for
     bool stopping = false;
     bool done = false;
     QString portError;

@@ -31,9 +31,9 @@ int main(int argc, char *argv[])
             QStringLiteral("Runs the Brisvel tester without a window: polls the validator on a "
                            "serial port, prints every exchange as it settles and a summary at "
                            "the end. Exit status: 0 every frame was answered, 1 some frame got "
-                           "no reply, 2 the port failed, 3 the command line is wrong, 4 the "
-                           "report could not be written. Without "
-                           "--polls or --seconds it runs until interrupted."));
+                           "no reply or was not sent when due, 2 the port failed, 3 the command "
+                           "line is wrong, 4 the report could not be written. Without --polls "
+                           "or --seconds it runs until interrupted."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     addRunOptions(parser);

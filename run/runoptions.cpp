@@ -20,6 +20,8 @@ const QString dataFolderName = QStringLiteral("data-folder");
 const QString reportName = QStringLiteral("report");
 
 constexpr int longestPortNumber = 32767;
+constexpr double shortestInterval = 30;
+constexpr double longestInterval = 65535;
 // A QTimer counts up to 2^31 - 1 ms, a little over 24 days.
 constexpr double longestSeconds = 2'000'000;
 
@@ -82,10 +84,22 @@ QString modeOptionValue(PollMode mode)
 
 std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QString *error)
 {
+    if (const QStringList words = parser.positionalArguments(); !words.isEmpty()) {
+        *error = QStringLiteral("\"%1\" is not an option").arg(words.first());
+        return std::nullopt;
+    }
+    for (const QString &name : parser.optionNames()) {
+        if (parser.optionNames().count(name) > 1) {
+            *error = QStringLiteral("--%1 is given more than once").arg(name);
+            return std::nullopt;
+        }
+    }
+
     RunOptions options;
     options.dataFolder = parser.isSet(dataFolderName) ? parser.value(dataFolderName) : dataFolder();
+    const QString setupPath = setupFilePath(options.dataFolder);
     SetupSettings settings;
-    if (const std::optional<QString> text = loadSetupFile(setupFilePath(options.dataFolder)))
+    if (const std::optional<QString> text = loadSetupFile(setupPath))
         settings = parseSetupText(*text, HighColour);
     options.interval = settings.pollRate;
     options.channelValues = settings.channelValues;
@@ -98,13 +112,18 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
                          .arg(longestPortNumber);
         return std::nullopt;
     }
-    if (parser.isSet(intervalName))
-        options.interval = parser.value(intervalName);
-    if (!Numbers::isNumeric(options.interval)) {
-        *error = QStringLiteral("the poll interval \"%1\" is not a number: give --interval MS")
-                         .arg(options.interval);
+    const std::optional<double> interval = Numbers::parse(
+            parser.isSet(intervalName) ? parser.value(intervalName) : options.interval);
+    if (!interval || *interval < shortestInterval || *interval > longestInterval) {
+        *error = parser.isSet(intervalName)
+                         ? QStringLiteral("--interval needs a poll interval from 30 to 65535 ms")
+                         : QStringLiteral("%1: Poll.Rate \"%2\" is not a poll interval from 30 "
+                                          "to 65535 ms: give --interval MS")
+                                   .arg(setupPath, options.interval);
         return std::nullopt;
     }
+    if (parser.isSet(intervalName))
+        options.interval = parser.value(intervalName);
     if (parser.isSet(pollsName) && parser.isSet(secondsName)) {
         *error = QStringLiteral("give --polls or --seconds, not both");
         return std::nullopt;

@@ -1,6 +1,7 @@
 #include "setupfile.h"
 
 #include "numbers.h"
+#include "wholewrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,9 +50,71 @@ QString readablePart(const QString &text)
     return part;
 }
 
-std::optional<qint16> readInt16(QString &remainder)
+// The text after a line's "=" when the line's key, blanks around it ignored, is one of the 17
+// names; a key may stand anywhere. Blanks after "=" are ignored too.
+struct KeyedLine
 {
-    const std::optional<QString> value = ReadNextSetting(remainder);
+    int index; // into keys
+    QString value;
+};
+
+std::optional<KeyedLine> keyedLine(const QString &line)
+{
+    const qsizetype equals = line.indexOf(QLatin1Char('='));
+    if (equals < 0)
+        return std::nullopt;
+    const QString key = line.left(equals).trimmed();
+    for (int i = 0; i < lineCount; ++i) {
+        if (key == QLatin1String(keys[i])) {
+            qsizetype start = equals + 1;
+            while (start < line.size() && line.at(start) == QLatin1Char(' '))
+                ++start;
+            return KeyedLine{i, line.mid(start)};
+        }
+    }
+    return std::nullopt;
+}
+
+// The 17 values as texts, nothing where a value is missing. A file as the program writes it,
+// the 17 keys in order on the first 17 lines, and a file that names none of the keys are read
+// line by line with ReadNextSetting. Any other file was edited by hand: each line that names
+// a key gives that key its value (the first such line wins), so a line removed, added or moved
+// does not shift the values of the others.
+std::array<std::optional<QString>, lineCount> settingTexts(const QString &text)
+{
+    QStringList lines;
+    for (QString rest = readablePart(text); !rest.isEmpty();) {
+        const LineSpan span = firstLine(rest);
+        lines.append(rest.left(span.end));
+        rest.remove(0, span.next);
+    }
+    std::array<std::optional<KeyedLine>, lineCount> found;
+    bool inOrder = lines.size() >= lineCount;
+    bool anyKey = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const std::optional<KeyedLine> keyed = keyedLine(lines.at(i));
+        inOrder = inOrder && (i >= lineCount || (keyed && keyed->index == i));
+        if (keyed && !found[size_t(keyed->index)])
+            found[size_t(keyed->index)] = keyed;
+        anyKey = anyKey || keyed;
+    }
+
+    std::array<std::optional<QString>, lineCount> values;
+    if (inOrder || !anyKey) {
+        QString remainder = readablePart(text);
+        for (std::optional<QString> &value : values)
+            value = ReadNextSetting(remainder);
+    } else {
+        for (int i = 0; i < lineCount; ++i) {
+            if (found[size_t(i)])
+                values[size_t(i)] = found[size_t(i)]->value;
+        }
+    }
+    return values;
+}
+
+std::optional<qint16> toInt16(const std::optional<QString> &value)
+{
     return value ? Numbers::toInt16(*value) : std::nullopt;
 }
 
@@ -83,32 +146,34 @@ std::optional<QString> ReadNextSetting(QString &remainder)
     return line.mid(equals + 2);
 }
 
-// Lines are taken strictly in order and keys are never compared, so "missing" can only mean
-// missing at the end: a short file gives its trailing values their defaults. A line without "="
-// still counts as its line, so the lines after it keep their places. Each unreadable value (not
-// a number, out of range, a state other than 0, 1 or 2) keeps its default while the others are
-// read as usual.
+// Each unreadable value (missing, not a number, out of range, a state other than 0, 1 or 2)
+// keeps its default while the others are read as usual.
 SetupSettings parseSetupText(const QString &text, DisplayProfile profile)
 {
     SetupSettings settings = SetupSettings::defaults(profile);
-    QString remainder = readablePart(text);
-
-    ReadNextSetting(remainder); // the profile: this run's is already fixed
-    if (const std::optional<qint16> port = readInt16(remainder))
+    const auto values = settingTexts(text);
+    // values[0], the profile, is not used: this run's is already fixed.
+    if (const std::optional<qint16> port = toInt16(values[1]))
         settings.comPort = *port;
-    if (const std::optional<QString> rate = ReadNextSetting(remainder))
-        settings.pollRate = *rate;
-    for (QString &caption : settings.channelValues) {
-        const std::optional<QString> value = ReadNextSetting(remainder);
+    if (values[2])
+        settings.pollRate = *values[2];
+    for (int i = 0; i < SetupSettings::channelCount; ++i) {
+        const std::optional<QString> &value = values[size_t(3 + i)];
         if (const std::optional<qint32> whole = value ? Numbers::toInt32(*value) : std::nullopt)
-            caption = QString::number(*whole);
-    }
-    for (int &channelState : settings.channelStates) {
-        const std::optional<qint16> state = readInt16(remainder);
+            settings.channelValues[size_t(i)] = QString::number(*whole);
+        const std::optional<qint16> state = toInt16(values[size_t(10 + i)]);
         if (state && *state >= 0 && *state <= 2)
-            channelState = *state;
+            settings.channelStates[size_t(i)] = *state;
     }
     return settings;
+}
+
+bool channelValueReadable(const QString &caption)
+{
+    SetupSettings settings;
+    settings.channelValues[0] = caption;
+    const std::optional<QString> read = settingTexts(QString::fromLatin1(formatSetup(settings)))[3];
+    return read && Numbers::toInt32(*read);
 }
 
 QByteArray formatSetup(const SetupSettings &settings)
@@ -141,12 +206,14 @@ DisplayProfile readStartupProfile(const QString &path)
     if (!text)
         return ProfileNotChosen;
     if (!text->contains(QLatin1String("Sys.Color"))) {
-        QFile::remove(path);
+        // Not a settings file the program can read, but perhaps one the operator wants back.
+        const QString backup = path + QStringLiteral(".bak");
+        QFile::remove(backup);
+        QFile::rename(path, backup);
         return ProfileNotChosen;
     }
     // Any number that names no layout brings up the chooser instead of opening no window.
-    QString remainder = readablePart(*text);
-    const std::optional<qint16> profile = readInt16(remainder);
+    const std::optional<qint16> profile = toInt16(settingTexts(*text)[0]);
     if (profile == HighColour || profile == Colour256)
         return DisplayProfile(*profile);
     return ProfileNotChosen;
@@ -161,16 +228,22 @@ std::optional<QString> loadSetupFile(const QString &path)
 }
 
 // Written through a temporary file in the same folder, so a failed or interrupted save leaves
-// the previous file whole instead of a missing or partial one.
+// the previous file whole instead of a missing or partial one. Unbuffered, so that a failed
+// write reports the system's reason ("No space left on device") before the file is dropped.
 bool saveSetupFile(const QString &path, const SetupSettings &settings, QString *error)
 {
     QSaveFile file(path);
     const QByteArray bytes = formatSetup(settings);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                         && writeWhole(file, bytes);
+    QString reason = file.errorString();
+    if (written && file.commit())
         return true;
+    if (written)
+        reason = file.errorString();
     if (error)
         *error = QStringLiteral("Cannot save the settings to %1: %2")
-                         .arg(QDir::toNativeSeparators(path), file.errorString());
+                         .arg(QDir::toNativeSeparators(path), reason);
     return false;
 }
 

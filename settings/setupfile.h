@@ -33,16 +33,23 @@ struct SetupSettings
 // Nothing when the remainder is empty, or the line has no "=" or no character after it.
 std::optional<QString> ReadNextSetting(QString &remainder);
 
-// The tester window's read of an existing file. Line 1 is consumed but not used: the run keeps
-// `profile`, the program-wide one. A value that cannot be read keeps its no-file default.
+// The tester window's read of an existing file. A file as the program writes it is read line by
+// line; in a file edited by hand each line that names one of the 17 keys sets that key, and a
+// file naming none of them is read line by line. The profile is read but not used: the run
+// keeps `profile`, the program-wide one. A value that cannot be read keeps its no-file default.
 SetupSettings parseSetupText(const QString &text, DisplayProfile profile);
+
+// Whether `caption`, written as a channel value, reads back as a whole number rather than as
+// the channel's default.
+bool channelValueReadable(const QString &caption);
 
 // The whole file: 17 lines "key = value" with 14-character prefixes, each ending in CR LF.
 QByteArray formatSetup(const SetupSettings &settings);
 
-// The profile that start-up takes from the file at `path`: the whole number on line 1 when the
-// file holds "Sys.Color" anywhere; ProfileNotChosen when there is no file or the number is not
-// a profile. A file without "Sys.Color" is deleted.
+// The profile that start-up takes from the file at `path`: the whole number of Sys.Color, read
+// as parseSetupText reads, when the file holds "Sys.Color" anywhere; ProfileNotChosen when
+// there is no file or the number is not a profile. A file without "Sys.Color" is moved aside
+// to SETUP.INI.bak beside it, replacing an older one.
 DisplayProfile readStartupProfile(const QString &path);
 
 // The file's bytes as 8-bit text; nothing when it does not exist or cannot be read.

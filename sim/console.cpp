@@ -64,6 +64,10 @@ bool Console::execute(const QString &command)
 
     if (name == QLatin1String("insert"))
         return insert(words);
+    if (!commandNames().contains(name)) {
+        emit error(QStringLiteral("unknown command: %1").arg(words.first()));
+        return false;
+    }
     if (words.size() > 1) {
         emit error(QStringLiteral("%1: takes no argument").arg(name));
         return false;
@@ -88,9 +92,6 @@ bool Console::execute(const QString &command)
         emit quitRequested();
     } else if (name == QLatin1String("hangup")) {
         emit hangUpRequested();
-    } else {
-        emit error(QStringLiteral("unknown command: %1").arg(words.first()));
-        return false;
     }
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTime>
@@ -164,6 +165,8 @@ int main(int argc, char *argv[])
     if (comNumber > 0) {
         const QString folder = parser.isSet(dataFolderOption) ? parser.value(dataFolderOption)
                                                               : dataFolder();
+        if (!QFileInfo(folder).isDir())
+            return failWith(QStringLiteral("--data-folder: %1 is not a folder").arg(folder));
         if (!portLink.create(comNumber, folder, devicePath, &errorText))
             return failWith(errorText);
     }

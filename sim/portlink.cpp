@@ -21,6 +21,18 @@ bool PortLink::create(int comNumber, const QString &dataFolder, const QString &t
     }
     const QFileInfo existing(path);
     if (existing.isSymLink()) {
+        const QString earlier = existing.symLinkTarget();
+        // A pseudo-terminal that is gone may come back as this simulator's own.
+        const bool stale = isPseudoTerminalPath(earlier)
+                           && (earlier == target || !QFileInfo::exists(earlier));
+        if (!stale) {
+            *errorText = QStringLiteral("%1 leads to %2, which is not the pseudo-terminal of a "
+                                        "simulator that has ended: COM %3 is left alone. Remove "
+                                        "the link or choose another number.")
+                                 .arg(path, earlier)
+                                 .arg(comNumber);
+            return false;
+        }
         QFile::remove(path);
     } else if (existing.exists()) {
         *errorText = QStringLiteral("%1 exists and is not a link").arg(path);

@@ -12,6 +12,10 @@
 #include <termios.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
+#endif
 
 PseudoTerminal::PseudoTerminal(QObject *parent)
     : QIODevice(parent)
@@ -35,6 +39,8 @@ bool PseudoTerminal::fail(const char *step)
 {
 #ifdef Q_OS_UNIX
     setErrorString(QStringLiteral("%1: %2").arg(QLatin1String(step), qt_error_string(errno)));
+    if (closeWatch >= 0)
+        ::close(closeWatch);
     if (slave >= 0)
         ::close(slave);
     if (master >= 0)
@@ -42,7 +48,7 @@ bool PseudoTerminal::fail(const char *step)
 #else
     setErrorString(QLatin1String(step));
 #endif
-    slave = master = -1;
+    slave = master = closeWatch = -1;
     return false;
 }
 
@@ -78,6 +84,16 @@ bool PseudoTerminal::openPair()
     slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (slave < 0)
         return fail("open slave");
+    madeSettings = settings;
+#ifdef Q_OS_LINUX
+    // The slave side is held open here, so the master never sees the tester's close: the file
+    // system's close events tell it instead, also for a tester that was killed.
+    closeWatch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (closeWatch < 0 || inotify_add_watch(closeWatch, name, IN_CLOSE) < 0)
+        return fail("inotify");
+    closeNotifier = new QSocketNotifier(closeWatch, QSocketNotifier::Read, this);
+    connect(closeNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::restoreLine);
+#endif
 
     readNotifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
     connect(readNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::readMaster);
@@ -85,6 +101,19 @@ bool PseudoTerminal::openPair()
     writeNotifier->setEnabled(false);
     connect(writeNotifier, &QSocketNotifier::activated, this, &PseudoTerminal::writeMaster);
     return QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+}
+
+// The settings and the exclusive use that a tester set stay with the line while this side holds
+// it open; a tester that closed the line without undoing them (killed, or a serial layer that
+// does not restore) would otherwise leave a line that the next tester cannot set up.
+void PseudoTerminal::restoreLine()
+{
+    char events[4096];
+    while (::read(closeWatch, events, sizeof events) > 0) { }
+    tcsetattr(master, TCSANOW, &madeSettings);
+#ifdef TIOCNXCL
+    ::ioctl(slave, TIOCNXCL);
+#endif
 }
 
 void PseudoTerminal::readMaster()
@@ -138,10 +167,13 @@ void PseudoTerminal::close()
     QIODevice::close();
     delete readNotifier;
     delete writeNotifier;
-    readNotifier = writeNotifier = nullptr;
+    delete closeNotifier;
+    readNotifier = writeNotifier = closeNotifier = nullptr;
+    if (closeWatch >= 0)
+        ::close(closeWatch);
     ::close(slave);
     ::close(master);
-    slave = master = -1;
+    slave = master = closeWatch = -1;
     incoming.clear();
     outgoing.clear();
 }

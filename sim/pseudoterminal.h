@@ -2,10 +2,16 @@
 
 #include <QIODevice>
 
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
 class QSocketNotifier;
 
 // The master side of a pseudo-terminal pair in raw mode, as a sequential device. The tester
-// opens the slave side as if it were a serial port. Available on POSIX systems only.
+// opens the slave side as if it were a serial port. Available on POSIX systems only. On Linux,
+// each time a program closes the slave side, the line is put back as it was made: a tester
+// killed while it had the line open cannot leave its settings behind for the next one.
 class PseudoTerminal : public QIODevice
 {
     Q_OBJECT
@@ -34,11 +40,17 @@ private:
     bool fail(const char *step);
     void readMaster();
     void writeMaster();
+    void restoreLine();
 
     int master = -1;
     // Kept open so that the master never sees a hang-up while no tester has the slave open.
     int slave = -1;
     QString slavePath;
+#ifdef Q_OS_UNIX
+    termios madeSettings{}; // the line's settings as the pair was made
+#endif
+    int closeWatch = -1; // reports each close of the slave side
+    QSocketNotifier *closeNotifier = nullptr;
     QSocketNotifier *readNotifier = nullptr;
     QSocketNotifier *writeNotifier = nullptr;
     QByteArray incoming;

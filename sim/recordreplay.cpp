@@ -1,15 +1,19 @@
 #include "recordreplay.h"
 
+#include "recordlayout.h"
+
 #include <QFile>
 #include <QRegularExpression>
 
 namespace {
 
-// The columns of a record line, as the tester writes them.
-constexpr int sentWidth = 28;
-constexpr int replyStart = 30;
-constexpr int replyWidth = 43;
 constexpr int replyLength = 11;
+
+// brisvel-run's output ends with its summary, as text or as JSON.
+bool summaryStarts(const QString &line)
+{
+    return line == RecordLayout::summaryHeading() || line.startsWith(QLatin1Char('{'));
+}
 
 // `count` bytes written in hexadecimal, one a word; empty when the words are not that.
 QByteArray hexWords(const QString &text, int count)
@@ -23,6 +27,17 @@ QByteArray hexWords(const QString &text, int count)
         bytes.append(char(word.toInt(nullptr, 16)));
     }
     return bytes.size() == count ? bytes : QByteArray();
+}
+
+// The bytes of a frame that was not a good reply, kept in the remarks; empty when there are none.
+QByteArray badFrame(const QString &remarks)
+{
+    for (const QString &remark :
+         {RecordLayout::badChecksumRemark(), RecordLayout::badFrameRemark()}) {
+        if (const qsizetype at = remarks.indexOf(remark); at >= 0)
+            return hexWords(remarks.mid(at + remark.size()), replyLength);
+    }
+    return {};
 }
 
 } // namespace
@@ -43,22 +58,23 @@ bool RecordReplay::load(const QString &path, QString *error)
 
 bool RecordReplay::parse(const QStringList &lines, QString *error)
 {
-    static const QString badChecksum = QStringLiteral("bad checksum: ");
+    using namespace RecordLayout;
     QList<Step> parsed;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString &line = lines[i];
+        if (summaryStarts(line))
+            break;
         if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
-        const qsizetype remarkAt = line.indexOf(QStringLiteral(" # "));
-        const QString remarks = remarkAt < 0 ? QString() : line.mid(remarkAt + 3);
+        const qsizetype remarkAt = line.indexOf(remarkMark());
+        const QString remarks = remarkAt < 0 ? QString() : line.mid(remarkAt + remarkMark().size());
         // A frame logged before the first build never reached the line.
-        if (remarks.contains(QStringLiteral("nothing sent")))
+        if (remarks.contains(nothingSentRemark()))
             continue;
 
-        QByteArray reply;
-        if (const qsizetype at = remarks.indexOf(badChecksum); at >= 0)
-            reply = hexWords(remarks.mid(at + badChecksum.size()), replyLength);
-        else if (const QString column = line.mid(replyStart, replyWidth); column.startsWith(" 02 "))
+        QByteArray reply = badFrame(remarks);
+        const QString column = line.mid(replyStart, replyWidth);
+        if (reply.isEmpty() && column.startsWith(QStringLiteral(" 02 ")))
             reply = hexWords(column, replyLength);
 
         const QString sent = line.left(sentWidth);

@@ -7,13 +7,14 @@
 
 // Plays a saved traffic record of the tester back: each command gets the reply of the record's
 // next frame sent, with any second reply recorded after it. A frame recorded with the
-// no-response line, or with no reply yet, gets no reply; one recorded with a bad checksum gets
-// the bad frame as it came. After the record's last frame, commands get no reply.
+// no-response line, or with no reply yet, gets no reply; one recorded with a bad checksum or a bad
+// frame gets the bytes as they came. After the record's last frame, commands get no reply.
 class RecordReplay : public ReplySource
 {
 public:
     bool load(const QString &path, QString *error);
-    // The lines of a record, as saved; lines starting with '#' and blank lines are skipped.
+    // The lines of a record, as saved or as brisvel-run prints them; lines starting with '#' and
+    // blank lines are skipped, and so is the runner's summary after the record.
     bool parse(const QStringList &lines, QString *error);
 
     int frames() const { return int(steps.size()); }

@@ -67,8 +67,9 @@ AcceptanceStatistics::AcceptanceStatistics()
 
 void AcceptanceStatistics::follow(const TesterModel *model, QObject *context)
 {
-    QObject::connect(model, &TesterModel::commandLogged, context,
-                     [this] { addCommand(clock.elapsed()); });
+    QObject::connect(
+            model, &TesterModel::commandLogged, context,
+            [this](const HostCommand &command) { addCommand(command.frameText, clock.elapsed()); });
     QObject::connect(model, &TesterModel::replyLogged, context,
                      [this, model](const ValidatorReply &reply, bool shownAsReply) {
                          addReply(reply, shownAsReply, model->members().pollMode != NegativeAck,
@@ -77,9 +78,12 @@ void AcceptanceStatistics::follow(const TesterModel *model, QObject *context)
     QObject::connect(model, &TesterModel::totalsReset, context, [this] { reset(); });
 }
 
-void AcceptanceStatistics::addCommand(qint64 steadyMs)
+void AcceptanceStatistics::addCommand(const QByteArray &frame, qint64 steadyMs)
 {
     timeOut();
+    if (frame != lastFrame)
+        countedSinceBuild = false;
+    lastFrame = frame;
     ++lineCounts.frames;
     lastSend = steadyMs;
     awaiting = true;
@@ -92,7 +96,7 @@ void AcceptanceStatistics::addReply(const ValidatorReply &reply, bool shownAsRep
     ++changes;
     if (!reply.checksumOk())
         ++lineCounts.badChecksums;
-    const bool good = reply.framingOk();
+    const bool good = reply.isGood();
     if (!good)
         ++lineCounts.framingFailures;
     // As the traffic record counts: a bad reply leaves its frame waiting for a good one.
@@ -147,8 +151,11 @@ void AcceptanceStatistics::addReport(const ValidatorReply &reply, bool countsNot
     const int named = reply.noteIndex();
     const int channel = named ? named : note.channel;
     if (outcome == QLatin1String("STD")) {
-        if (countsNotes && named)
-            ++notes[size_t(named)].stacked;
+        if (countsNotes && !countedSinceBuild) {
+            countedSinceBuild = true;
+            if (named)
+                ++notes[size_t(named)].stacked;
+        }
     } else if (outcome == QLatin1String("RTD")) {
         ++notes[size_t(channel)].returned;
     } else if (outcome == QLatin1String("REJ")) {
@@ -231,7 +238,7 @@ QString AcceptanceStatistics::stateName(State kind)
     return QLatin1String(stateBits[int(kind)].name);
 }
 
-QString AcceptanceStatistics::text() const
+QString AcceptanceStatistics::notesText() const
 {
     QStringList lines{
             QStringLiteral("Channel  Accepting  Escrowed   Stacked  Returned  Rejected  Accepted")};
@@ -260,9 +267,14 @@ QString AcceptanceStatistics::text() const
                           .arg(QString::fromLatin1(stateBits[i].name).toLower())
                           .arg(stateCounts[size_t(i)]);
     lines << QStringLiteral("Events: ") + events.join(QStringLiteral(", "))
-          << QStringLiteral("States entered: ") + states.join(QStringLiteral(", "))
-          << QStringLiteral("Frames sent       %1").arg(lineCounts.frames, 8)
-          << QStringLiteral("Replies           %1").arg(lineCounts.replies, 8)
+          << QStringLiteral("States entered: ") + states.join(QStringLiteral(", "));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString AcceptanceStatistics::lineText() const
+{
+    QStringList lines{QStringLiteral("Frames sent       %1").arg(lineCounts.frames, 8)};
+    lines << QStringLiteral("Replies           %1").arg(lineCounts.replies, 8)
           << QStringLiteral("No response       %1").arg(lineCounts.noResponses, 8)
           << QStringLiteral("Bad checksums     %1").arg(lineCounts.badChecksums, 8)
           << QStringLiteral("Framing failures  %1").arg(lineCounts.framingFailures, 8)

@@ -57,8 +57,9 @@ public:
     // again whenever the model's tally is reset. `context` ends the connections.
     void follow(const TesterModel *model, QObject *context);
 
-    // A sent-frame line was logged; steadyMs is a monotonic clock's time.
-    void addCommand(qint64 steadyMs);
+    // A sent-frame line was logged for `frame`; steadyMs is a monotonic clock's time. A frame
+    // that differs from the one before was newly built.
+    void addCommand(const QByteArray &frame, qint64 steadyMs);
     // A frame beginning with the start byte came, logged as the reply line when shownAsReply.
     // countsNotes is false where the tally counts no stacked note (Negative ACK).
     void addReply(const ValidatorReply &reply, bool shownAsReply, bool countsNotes, qint64 steadyMs);
@@ -85,8 +86,10 @@ public:
     static QString eventName(Event kind); // "Power up"
     static QString stateName(State kind); // "Jammed"
 
-    // The figures as text lines for a summary, and as JSON.
-    QString text() const;
+    // The figures as text for a summary: the notes, events and states; the line's figures.
+    QString notesText() const;
+    QString lineText() const;
+    // All the figures as JSON.
     QJsonObject json() const;
 
 private:
@@ -111,6 +114,8 @@ private:
     NoteInHand note;
     std::optional<ValidatorReply> lastGood;
     std::optional<qint64> lastSend;
+    QByteArray lastFrame;
+    bool countedSinceBuild = false; // as the tally: one stacked note per frame built
     bool awaiting = false;
     quint64 changes = 0;
     QElapsedTimer clock;

@@ -4,6 +4,8 @@
 #include "serialline.h"
 #include "trafficlines.h"
 
+#include <utility>
+
 namespace {
 
 constexpr int lampMilliseconds = 24;
@@ -105,6 +107,11 @@ void TesterModel::setComPort(qint16 port)
     link.comPort = port;
 }
 
+void TesterModel::setInputEmptiedOnOpen(bool on)
+{
+    emptyInputOnOpen = on;
+}
+
 void TesterModel::markPortForReopen()
 {
     link.portReopenPending = true;
@@ -150,12 +157,14 @@ void TesterModel::startRun()
     }
     if (layoutProfile == HighColour)
         MSComm1->clearInBuffer();
+    emit sendDue();
     SendCommand();
 }
 
 void TesterModel::suspend()
 {
     setPollTimerEnabled(false);
+    sendHeld = false;
     controls.hostState = QStringLiteral(" SYSTEM SUSPENDED");
     emit displaysChanged();
 }
@@ -203,6 +212,7 @@ void TesterModel::BuildCommand()
     in.noteIndex = link.noteIndex;
 
     const BuildResult built = ::BuildCommand(in);
+    countedSinceBuild = false;
     link.command = built.command;
     link.ackToggle = built.ackToggle;
     link.stackRequest = built.stackRequest;
@@ -223,6 +233,8 @@ void TesterModel::OpenSerialPort()
         return;
     }
     link.portReady = true;
+    if (emptyInputOnOpen)
+        MSComm1->clearInBuffer();
 }
 
 void TesterModel::portFailure(int errorNumber, const QString &detail)
@@ -256,20 +268,27 @@ void TesterModel::ReceiveReply()
     }
     controls.receiveLamp = lampLit;
     emit lampsChanged();
-
-    link.lastReply = *reply;
-    const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
-    // A stacked note counts once: a corrupt reply does not count (the validator sends it again
-    // for the repeated command), and neither does a good reply that repeats the previous good
-    // one byte for byte. The validator repeats its reply only for a command that repeats the
-    // ACK bit: a late reply and the answer to the host's repeat, or the first frame of a new
-    // run, which always starts with ACK 0. A new report always differs, at least in its
-    // control byte, from the reply before it.
-    const bool newReport = decoded.checksumOk && reply->bytes != lastGoodReply.bytes;
-    if (decoded.checksumOk) {
-        link.replyReceived = true;
-        lastGoodReply = *reply;
+    if (!reply->isGood()) {
+        // Noise or a damaged reply: no response, like a reply that never came. Nothing in it is
+        // decoded, shown or counted, and a good reply already logged for the frame stays.
+        if (!link.replyReceived) {
+            trafficLog.writeReply(noResponseLine());
+            emit logChanged();
+        }
+        emit replyLogged(*reply, false);
+        return;
     }
+
+    // A stacked note counts once. The validator repeats its reply, byte for byte, for a command
+    // that repeats the ACK bit: a late reply and the answer to the host's repeat, or the first
+    // frame of a new run, which always starts with ACK 0. A new report always differs, at least
+    // in its control byte, from the reply before it, and the validator makes one for each new
+    // frame: so once a note has been counted for a frame, no reply counts again until the next
+    // frame is built, even when some other frame came in between.
+    const bool newReport = reply->bytes != link.lastReply.bytes;
+    const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
+    link.replyReceived = true;
+    link.lastReply = *reply;
     link.stateTag = decoded.stateTag;
     link.eventTag = decoded.eventTag;
     link.noteIndex = decoded.noteIndex;
@@ -277,14 +296,16 @@ void TesterModel::ReceiveReply()
     link.decodeMemory = decoded.memory;
 
     LogReply();
-    emit replyLogged(*reply, link.replyReceived);
     controls.validatorState = decoded.stateCaption();
     const QString noteValue = link.noteIndex ? noteTally.noteValue(link.noteIndex - 1) : QString();
     controls.lastEvent = decoded.eventCaption(noteValue);
     emit displaysChanged();
 
-    if (decoded.stacked() && newReport && link.pollMode != NegativeAck)
+    if (decoded.stacked() && newReport && !countedSinceBuild && link.pollMode != NegativeAck) {
+        countedSinceBuild = true;
         CountNote();
+    }
+    emit replyLogged(*reply, true);
 }
 
 void TesterModel::LogCommand()
@@ -330,7 +351,12 @@ void TesterModel::ValueChg()
 
 void TesterModel::pollTick()
 {
-    if (controls.runSwitch)
+    if (!controls.runSwitch)
+        return;
+    emit sendDue();
+    if (resyncWait.isActive())
+        sendHeld = true;
+    else
         SendCommand();
 }
 
@@ -343,16 +369,21 @@ void TesterModel::dimLamps()
 
 void TesterModel::startResync()
 {
-    // The poll timer rests while the rest of the garbled transmission arrives; replies that
-    // come meanwhile are handled as usual. The input is discarded when the wait is over.
-    setPollTimerEnabled(false);
-    resyncWait.start();
+    // The rest of the garbled transmission arrives during the pause; replies that come meanwhile
+    // are handled as usual, and the input is discarded when the pause is over. The poll timer
+    // keeps its schedule: a tick that falls due meanwhile is held until the pause ends. A pause
+    // under way is not lengthened, so polling goes on at its rate on a noisy line.
+    if (!resyncWait.isActive())
+        resyncWait.start();
 }
 
 void TesterModel::endResync()
 {
     MSComm1->clearInBuffer();
+    // A timer stopped by a suspend starts again, as after every pause.
     setPollTimerEnabled(true);
+    if (std::exchange(sendHeld, false) && controls.runSwitch)
+        SendCommand();
 }
 
 void TesterModel::setPollTimerEnabled(bool enabled)

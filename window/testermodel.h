@@ -26,7 +26,7 @@ struct LinkMembers
     bool portReopenPending = false; // the next send opens the port first
     bool portReady = false; // the last open succeeded
     qint16 comPort = 0; // 1 = COM1
-    ValidatorReply lastReply; // the last reply that began with the start byte
+    ValidatorReply lastReply; // the last good reply
     int noteIndex = 0; // channel of the last reply, 0 for none
     QString stateTag;
     QString eventTag;
@@ -73,6 +73,8 @@ public:
     const NoteTally &tally() const { return noteTally; }
     DisplayProfile layout() const { return layoutProfile; }
     bool pollTimerActive() const { return PollTime.isActive(); }
+    // The receive side waits out a garbled transmission before it discards the input.
+    bool resyncPending() const { return resyncWait.isActive(); }
     int pollInterval() const { return pollTimerInterval; }
 
     void setPortText(const QString &text);
@@ -88,6 +90,9 @@ public:
     void setPollMode(PollMode mode);
     void setComPort(qint16 port);
     void markPortForReopen();
+    // Empties the port's input each time it opens, so that bytes already waiting are not taken
+    // for a reply. The layouts leave it off and keep their own rule for the run start.
+    void setInputEmptiedOnOpen(bool on);
     void closePort();
 
     void SendCommand();
@@ -111,9 +116,12 @@ signals:
     // line was logged for `command`, right after its frame was handed to the port (nothing
     // reached the port when its frame text is empty).
     void commandLogged(const HostCommand &command);
-    // A frame that began with the start byte was logged: as the reply line when shownAsReply,
-    // otherwise as the no-response line (its checksum did not match).
+    // A frame that began with the start byte went through the whole receive side: a good reply
+    // logged, shown and counted (shownAsReply), or anything else taken as no response.
     void replyLogged(const ValidatorReply &reply, bool shownAsReply);
+    // A frame fell due: at a run start, and at each poll timer tick while the run switch is on.
+    // A tick during the receive side's pause sends when the pause ends.
+    void sendDue();
 
 private:
     void BuildCommand();
@@ -145,9 +153,11 @@ private:
     QTimer PollTime; // sends while the run switch is on
     QTimer LEDBlink; // dims the lamps 24 ms after a send
     QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
-    ValidatorReply lastGoodReply; // tells a repeated stacked report from a new one
+    bool sendHeld = false; // a tick fell due during the pause
+    bool countedSinceBuild = false; // a stacked note was counted since the last frame was built
     // A timer with interval 0 raises no tick; Qt's would fire continuously, so it is only
     // started with a non-zero interval.
     bool pollTimerEnabled = true;
     int pollTimerInterval = 0;
+    bool emptyInputOnOpen = false;
 };

@@ -9,6 +9,7 @@
 #include "ui_main256.h"
 #include "ui_main64k.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,9 +21,11 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStyle>
 
 namespace {
 
@@ -43,12 +46,40 @@ TesterWindow::MessageShower &messageShower()
     return shower;
 }
 
+// Icons and type names from a file's name and kind alone. The usual provider reads a file's first
+// bytes when its name does not tell its type, and a read of a special file (/proc/kmsg, a pipe)
+// can wait for ever, with the window.
+class NameOnlyIconProvider : public QAbstractFileIconProvider
+{
+public:
+    using QAbstractFileIconProvider::icon;
+
+    QIcon icon(const QFileInfo &info) const override
+    {
+        return QApplication::style()->standardIcon(info.isDir() ? QStyle::SP_DirIcon
+                                                                : QStyle::SP_FileIcon);
+    }
+
+    QString type(const QFileInfo &info) const override
+    {
+        if (!info.isFile())
+            return QAbstractFileIconProvider::type(info);
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(info.fileName(),
+                                                               QMimeDatabase::MatchExtension);
+        return mime.comment().isEmpty() ? mime.name() : mime.comment();
+    }
+};
+
 void chooseFileInDialog(QWidget *parent, const QString &title, const QString &suggestedPath,
                         const std::function<void(const QString &)> &chosen)
 {
+    static NameOnlyIconProvider iconProvider;
     // Not modal: polling and the log go on while the operator picks a file.
     auto *dialog = new QFileDialog(parent, title, QFileInfo(suggestedPath).path(),
                                    QStringLiteral("Text files (*.txt);;All files (*)"));
+    // Qt's own dialog, whose icon provider this is; a native one may read files as it likes.
+    dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
+    dialog->setIconProvider(&iconProvider);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setDefaultSuffix(QStringLiteral("txt"));
     dialog->selectFile(QFileInfo(suggestedPath).fileName());
@@ -366,9 +397,7 @@ void TesterWindow::toggleConfigure(bool on)
 
 void TesterWindow::wireRecord()
 {
-    fileFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (fileFolder.isEmpty())
-        fileFolder = QDir::homePath();
+    fileFolder = documentsFolder();
 
     saveTrafficAction = new QAction(QStringLiteral("Save Traffic..."), this);
     saveTrafficAction->setObjectName(QStringLiteral("saveTrafficAction"));
@@ -400,6 +429,10 @@ void TesterWindow::wireRecord()
     }
 
     connect(trafficRecord, &TrafficRecord::recordingFailed, this, [this](const QString &error) {
+        // The next file dialog must not open where writing failed: it may be a special folder
+        // such as /proc, whose files a dialog cannot look at safely.
+        if (QFileInfo(trafficRecord->recordingPath()).path() == fileFolder)
+            fileFolder = documentsFolder();
         showRecordingState();
         messageShower()(this, QStringLiteral("Recording Stopped"), error, QString());
     });
@@ -409,9 +442,10 @@ void TesterWindow::saveTraffic()
 {
     fileChooser()(this, QStringLiteral("Save Traffic"), suggestedPath(QStringLiteral("traffic")),
                   [this](const QString &path) {
-                      fileFolder = QFileInfo(path).path();
                       QString error;
-                      if (!trafficRecord->save(path, &error))
+                      if (trafficRecord->save(path, &error))
+                          fileFolder = QFileInfo(path).path();
+                      else
                           messageShower()(this, QStringLiteral("Traffic Not Saved"), error,
                                           QString());
                   });
@@ -426,9 +460,10 @@ void TesterWindow::toggleRecording()
     }
     fileChooser()(this, QStringLiteral("Record to File"), suggestedPath(QStringLiteral("record")),
                   [this](const QString &path) {
-                      fileFolder = QFileInfo(path).path();
                       QString error;
-                      if (!trafficRecord->startRecording(path, &error))
+                      if (trafficRecord->startRecording(path, &error))
+                          fileFolder = QFileInfo(path).path();
+                      else
                           messageShower()(this, QStringLiteral("Recording Not Started"), error,
                                           QString());
                       showRecordingState();
@@ -448,6 +483,12 @@ void TesterWindow::showRecordingState()
 {
     recordAction->setText(trafficRecord->recording() ? QStringLiteral("Stop Recording")
                                                      : QStringLiteral("Record to File..."));
+}
+
+QString TesterWindow::documentsFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() ? QDir::homePath() : documents;
 }
 
 QString TesterWindow::suggestedPath(const QString &prefix) const

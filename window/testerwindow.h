@@ -89,6 +89,7 @@ private:
     void showRecordingState();
     void showStatistics();
     QString suggestedPath(const QString &prefix) const;
+    static QString documentsFolder();
 
     std::unique_ptr<Ui::MAIN64K> main64k;
     std::unique_ptr<Ui::MAIN256> main256;
@@ -100,7 +101,7 @@ private:
     QAction *recordAction = nullptr;
     AcceptanceStatistics acceptance;
     QPointer<StatisticsWindow> statisticsWindow;
-    QString fileFolder; // where the last traffic file went
+    QString fileFolder; // where the last traffic file was written, else the documents folder
     QString setupPath;
     QPointer<AboutWindow> about;
     bool closing = false;

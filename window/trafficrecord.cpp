@@ -1,17 +1,14 @@
 #include "trafficrecord.h"
 
+#include "recordlayout.h"
 #include "testermodel.h"
 #include "trafficlines.h"
+#include "wholewrite.h"
 
 #include <QDateTime>
 #include <QSaveFile>
 
 namespace {
-
-constexpr int latencyWidth = 8;
-constexpr int stateWidth = 12; // "STACKER FULL"
-constexpr int eventWidth = 11; // "INVALID CMD"
-const QString gap = QStringLiteral("  ");
 
 // The state and event of one reply by itself: nothing carried over from earlier replies, and
 // the event kept whatever the note index of the reply before.
@@ -150,14 +147,19 @@ QStringList TrafficRecord::lines() const
 
 bool TrafficRecord::save(const QString &path, QString *error) const
 {
+    // Unbuffered: a failed write keeps the system's reason, which the commit would replace.
     QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        for (const QString &line : lines())
-            file.write((line + QLatin1Char('\n')).toUtf8());
-        if (file.commit())
-            return true;
-    }
-    *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered);
+    QByteArray text;
+    for (const QString &line : lines())
+        text += (line + QLatin1Char('\n')).toUtf8();
+    written = written && writeWhole(file, text);
+    QString reason = file.errorString();
+    if (written && file.commit())
+        return true;
+    if (written)
+        reason = file.errorString();
+    *error = QStringLiteral("%1: %2").arg(path, reason);
     return false;
 }
 
@@ -165,7 +167,8 @@ bool TrafficRecord::startRecording(const QString &path, QString *error)
 {
     stopRecording();
     recordFile.setFileName(path);
-    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text
+                         | QIODevice::Unbuffered)) {
         *error = QStringLiteral("%1: %2").arg(path, recordFile.errorString());
         return false;
     }
@@ -184,10 +187,13 @@ void TrafficRecord::stopRecording()
 void TrafficRecord::writeRecorded(const QString &line)
 {
     const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    if (recordFile.write(bytes) == bytes.size() && recordFile.flush())
+    const qint64 lineStart = recordFile.pos();
+    if (writeWhole(recordFile, bytes))
         return;
     const QString error = QStringLiteral("%1: %2").arg(recordFile.fileName(),
                                                        recordFile.errorString());
+    // What part of the line went out is taken back: the file ends with its last whole line.
+    recordFile.resize(lineStart);
     recordFile.close();
     emit recordingFailed(error);
 }
@@ -211,7 +217,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     if (exchange.kind == Kind::Sent) {
         sent = sentFrameLine(exchange.command);
         if (exchange.command.frameText.isEmpty())
-            remarks << QStringLiteral("nothing sent: no frame built yet");
+            remarks << RecordLayout::nothingSentRemark();
     } else {
         remarks << (exchange.kind == Kind::SecondReply
                             ? QStringLiteral("second reply")
@@ -221,7 +227,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     QString reply;
     QString state;
     QString event;
-    if (exchange.reply) {
+    if (exchange.reply && exchange.reply->isGood()) {
         const DecodedReply decoded = decodeAlone(*exchange.reply);
         state = decoded.memory.stateText;
         event = decoded.memory.eventText;
@@ -229,8 +235,10 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
             reply = replyLine(*exchange.reply, decoded.stateTag, decoded.noteIndexText,
                               decoded.eventTag);
         }
-        if (!exchange.reply->checksumOk())
-            remarks << QStringLiteral("bad checksum: ") + hexBytes(*exchange.reply);
+    } else if (exchange.reply) {
+        remarks << (exchange.reply->checksumOk() ? RecordLayout::badFrameRemark()
+                                                 : RecordLayout::badChecksumRemark())
+                           + hexBytes(*exchange.reply);
     }
     if (!exchange.answered) {
         if (exchange.settled || exchange.reply)
@@ -239,15 +247,16 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
             remarks << QStringLiteral("no reply yet");
     }
 
+    using namespace RecordLayout;
     const QString latency = exchange.latency < 0 ? QStringLiteral("-").rightJustified(latencyWidth)
                                                  : QStringLiteral("%1 ms").arg(exchange.latency,
                                                                                latencyWidth - 3);
-    QString line = sent.leftJustified(sentWidth) + gap + reply.leftJustified(replyWidth) + gap
-                   + formatTime(QDateTime::fromMSecsSinceEpoch(exchange.time)) + gap + latency + gap
-                   + orDash(state).leftJustified(stateWidth) + gap
+    QString line = sent.leftJustified(sentWidth) + gap() + reply.leftJustified(replyWidth) + gap()
+                   + formatTime(QDateTime::fromMSecsSinceEpoch(exchange.time)) + gap() + latency
+                   + gap() + orDash(state).leftJustified(stateWidth) + gap()
                    + orDash(event).leftJustified(eventWidth);
     if (!remarks.isEmpty())
-        line += gap + QStringLiteral("# ") + remarks.join(QStringLiteral("; "));
+        line += remarkMark() + remarks.join(QStringLiteral("; "));
     while (line.endsWith(QLatin1Char(' ')))
         line.chop(1);
     return line;

@@ -52,8 +52,6 @@ class TrafficRecord : public QObject
 
 public:
     static constexpr int defaultCapacity = 100000;
-    static constexpr int sentWidth = 28;
-    static constexpr int replyWidth = 43;
 
     explicit TrafficRecord(QObject *parent = nullptr);
 
@@ -76,19 +74,16 @@ public:
 
     // Replaces the file only once it is complete; on failure sets `error`.
     bool save(const QString &path, QString *error) const;
-    // Writes each entry to the file as it settles, flushed line by line.
+    // Writes each entry to the file as it settles, line by line. After a failed write the file
+    // ends with its last whole line, and recordingFailed names the system's reason.
     bool startRecording(const QString &path, QString *error);
     // A frame still waiting for its reply is written as it stands.
     void stopRecording();
     bool recording() const { return recordFile.isOpen(); }
     QString recordingPath() const { return recordFile.fileName(); }
 
-    // Columns, counted from 1: 1-28 the sent-frame line (blanks for a reply with no frame);
-    // 31-73 the reply line or the no-response line (blanks while no reply has come); 76-104
-    // the time of the send (of the arrival for a reply with no frame), formatTime's; 107-114
-    // the latency in ms, from the frame's hand-over to the port to the reply's reading, or
-    // "-"; 117-128 the reply's state; 131-141 its event ("-" when none); then "  # " and
-    // remarks, when there are any. No trailing blanks.
+    // One line in the columns of RecordLayout. A frame that is not a good reply stands as the
+    // no-response line with its bytes in a remark, and reports no state or event.
     static QString formatLine(const TrafficExchange &exchange);
     // "2024-05-01T12:00:00.123+02:00": local time with its offset from UTC.
     static QString formatTime(const QDateTime &time);

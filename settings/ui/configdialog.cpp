@@ -3,8 +3,8 @@
 
 #include "channelvalues.h"
 #include "formsetup.h"
-#include "numbers.h"
 #include "pictures.h"
+#include "setupfile.h"
 
 ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
     : ui(std::make_unique<Ui::Config>())
@@ -31,7 +31,8 @@ ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
 
 ConfigDialog::~ConfigDialog() = default;
 
-// DONE: empty boxes become "0"; the first box that is not a number gets the focus with its
+// DONE: empty boxes become "0"; the first box that is not a number, or not one that SETUP.INI
+// can hold as a channel value (a whole number of 32 bits once rounded), gets the focus with its
 // text selected and nothing is applied. Otherwise every text goes to its channel as typed.
 void ConfigDialog::applyValues()
 {
@@ -41,7 +42,7 @@ void ConfigDialog::applyValues()
     for (QLineEdit *box : boxes) {
         if (box->text().isEmpty())
             box->setText(QStringLiteral("0"));
-        if (!Numbers::isNumeric(box->text())) {
+        if (!channelValueReadable(box->text())) {
             box->setFocus();
             box->selectAll();
             return;

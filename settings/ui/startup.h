@@ -21,7 +21,7 @@ public:
     Startup(const QString &dataFolder, OpenTester openTester, QObject *parent = nullptr);
 
     // A saved profile opens the tester window before this returns; otherwise the chooser is
-    // shown. A file without "Sys.Color" is deleted first.
+    // shown. A file without "Sys.Color" is moved to SETUP.INI.bak first.
     void start();
 
 signals:

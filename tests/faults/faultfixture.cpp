@@ -89,7 +89,7 @@ bool FaultFixture::settle(int replies)
     return waitUntil([&] {
         const bool quiet = repliesSent() >= replies && slaveQueue && slaveQueue->waiting() == 0
                            && serial.inBufferCount() < ValidatorReply::length
-                           && (model.pollTimerActive() || !model.panel().runSwitch);
+                           && !model.resyncPending();
         quietChecks = quiet ? quietChecks + 1 : 0;
         return quietChecks >= 2;
     });

@@ -51,7 +51,7 @@ void run(const std::uint8_t *data, std::size_t size, const QString &folder)
     check(profile == ProfileNotChosen || profile == HighColour || profile == Colour256,
           "start-up reads a profile that exists or none");
     check(QFile::exists(path) == text.contains(QLatin1String("Sys.Color")),
-          "a file without Sys.Color is deleted, any other kept");
+          "a file without Sys.Color is moved aside, any other kept");
 }
 
 } // namespace SetupFuzz

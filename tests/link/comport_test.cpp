@@ -30,16 +30,29 @@ TEST(ComPort, ALinkInThePortsFolderWins)
     EXPECT_EQ(comPortDevice(2, dir.path()), "/dev/ttyS1");
 }
 
-TEST(DataFolder, ProgramFolderWhenWritableAndNotInstalledElseUserConfig)
+TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
 {
-    QTemporaryDir dir;
-    QTemporaryDir installed;
-    EXPECT_EQ(dataFolderFor(dir.path(), installed.path()), dir.path());
-    for (const QString &notUsable : {QStringLiteral("/proc"), installed.path()}) {
-        const QString elsewhere = dataFolderFor(notUsable, installed.path());
-        EXPECT_NE(elsewhere, notUsable);
-        EXPECT_FALSE(elsewhere.isEmpty());
-    }
+    QTemporaryDir tree;
+    QTemporaryDir config;
+    const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    const QString userFolder = config.path() + "/brisvel";
+    const QDir root(tree.path());
+    ASSERT_TRUE(root.mkpath("build/tests") && root.mkpath("usr/bin")
+                && root.mkpath("usr/share/applications") && root.mkpath("copy"));
+    QFile(root.filePath("build/CMakeCache.txt")).open(QIODevice::WriteOnly);
+    QFile(root.filePath("usr/share/applications/brisvel.desktop")).open(QIODevice::WriteOnly);
+    const std::pair<QString, QString> cases[] = {{"build", root.filePath("build")},
+                                                 {"build/tests", root.filePath("build/tests")},
+                                                 {"usr/bin", userFolder},
+                                                 {"copy", userFolder}};
+    for (const auto &[program, expected] : cases)
+        EXPECT_EQ(dataFolderFor(root.filePath(program)), expected) << qPrintable(program);
+    EXPECT_TRUE(QDir(userFolder).exists());
+    if (configHome.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", configHome);
 }
 #endif
 

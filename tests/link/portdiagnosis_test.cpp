@@ -133,6 +133,27 @@ INSTANTIATE_TEST_SUITE_P(
                               {"COM3 is linked to /dev/ttyUSB0 by /data/ports/com3",
                                "does not exist", "ln -sfn /dev/ttyUSB0 /data/ports/com3"},
                               {joinCommand, otherProgram}},
+                DiagnosisCase{"LinkedPseudoTerminalIsGone",
+                              [](PortFailure &f) {
+                                  f.device = QStringLiteral("/dev/pts/4");
+                                  f.status = DeviceStatus{};
+                                  f.status.known = true;
+                                  f.status.pseudoTerminal = true;
+                                  f.error = QSerialPort::DeviceNotFoundError;
+                              },
+                              {"COM3 is linked to /dev/pts/4 by /data/ports/com3",
+                               "brisvel-validator-sim, has ended"},
+                              {"adapter", "ln -s"}},
+                DiagnosisCase{"PseudoTerminalThatDoesNotOpen",
+                              [](PortFailure &f) {
+                                  f.device = QStringLiteral("/dev/pts/4");
+                                  f.status.pseudoTerminal = true;
+                                  f.user.sessionGroups << dialout;
+                                  f.error = QSerialPort::UnsupportedOperationError;
+                                  f.reason = QStringLiteral("Invalid argument");
+                              },
+                              {"is a pseudo-terminal", "brisvel-validator-sim"},
+                              {"adapter", "cable", otherProgram}},
                 DiagnosisCase{"UnlinkedNumberStandsForTtyS",
                               [](PortFailure &f) {
                                   f.device = QStringLiteral("/dev/ttyS2");

@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -88,6 +90,39 @@ TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
     const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
     EXPECT_EQ(summary["mode"].toString(), "negative-ack");
     EXPECT_EQ(summary["frames"].toInt(), 6);
+}
+
+// The note stacked in the last exchange is in the summary, and a reply that waited in the port
+// before the run is not taken for the first frame's.
+TEST_F(HeadlessRunTest, TheLastExchangesNoteCountsAndBytesWaitingBeforeTheRunDoNot)
+{
+    validator.pty.write(QByteArray::fromHex("020B201100380000000302")); // stacked, channel 7
+    ASSERT_TRUE(validator.engine.insertNote(3));
+    ASSERT_EQ(runToEnd({"--polls", "5", "--interval", "250", "--json"}), HeadlessRun::AllAnswered);
+    ASSERT_EQ(output.size(), 6);
+    EXPECT_TRUE(output[4].contains(" 02 0B 20 11 00 18 00 00 00 03 22     3 STD "))
+            << qPrintable(output[4]);
+    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 1);
+    EXPECT_EQ(summary["total"].toObject()["amount"].toInt(), 5);
+    EXPECT_EQ(summary["framesDue"].toInt(), 5);
+}
+
+// Random bytes about every millisecond, as on a noisy line at 9600 baud: polling goes on at its
+// rate, the frames go unanswered, and the exit status says so.
+TEST_F(HeadlessRunTest, NoiseOnTheLineDoesNotStopThePollingAndFailsTheRun)
+{
+    QRandomGenerator random(960);
+    QTimer noise;
+    QObject::connect(&noise, &QTimer::timeout,
+                     [&] { validator.pty.write(QByteArray(1, char(random.bounded(256)))); });
+    noise.start(1);
+    EXPECT_EQ(runToEnd({"--polls", "20", "--interval", "30", "--json"}), HeadlessRun::NoResponse);
+    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    EXPECT_EQ(summary["frames"].toInt(), 20);
+    EXPECT_GE(summary["framesDue"].toInt(), 20);
+    EXPECT_GT(summary["noResponses"].toInt(), 0);
+    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
 }
 
 // The simulator plays the same script to the runner and to the tester window.

@@ -69,6 +69,14 @@ TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpen)
     EXPECT_EQ(options->mode, NegativeAck);
     EXPECT_EQ(options->milliseconds, 1500);
     EXPECT_TRUE(options->json);
+
+    // A poll interval the run cannot use is named with its file and key, unless overridden.
+    settings.pollRate = "12";
+    ASSERT_TRUE(saveSetupFile(setupFilePath(dir.path()), settings, &saveError));
+    EXPECT_FALSE(read({"--com", "1"}));
+    EXPECT_TRUE(error.startsWith(setupFilePath(dir.path()) + ": Poll.Rate \"12\" "))
+            << qPrintable(error);
+    EXPECT_TRUE(read({"--com", "1", "--interval", "30"})) << qPrintable(error);
 }
 
 struct Refused
@@ -95,7 +103,12 @@ INSTANTIATE_TEST_SUITE_P(
         Cases, RefusedOptions,
         testing::Values(Refused{{}, "--com N"}, Refused{{"--com", "0"}, "--com N"},
                         Refused{{"--com", "x"}, "--com N"},
-                        Refused{{"--com", "1", "--interval", "fast"}, "is not a number"},
+                        Refused{{"--com", "1", "--interval", "fast"}, "--interval"},
+                        Refused{{"--com", "1", "--interval", "29.9"}, "--interval"},
+                        Refused{{"--com", "1", "--interval", "65536"}, "--interval"},
+                        Refused{{"--com", "1", "--com", "2"}, "--com is given more than once"},
+                        Refused{{"--com", "1", "--json", "--json"}, "--json is given more"},
+                        Refused{{"--com", "1", "fast"}, "\"fast\" is not an option"},
                         Refused{{"--com", "1", "--polls", "0"}, "--polls"},
                         Refused{{"--com", "1", "--seconds", "-2"}, "--seconds"},
                         Refused{{"--com", "1", "--polls", "3", "--seconds", "2"}, "not both"},

@@ -135,6 +135,7 @@ TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
     EXPECT_EQ(summary["interval"].toInt(), 500);
     EXPECT_EQ(summary["mode"].toString(), "normal");
     EXPECT_EQ(summary["frames"].toInt(), 2);
+    EXPECT_EQ(summary["framesDue"].toInt(), 2);
     EXPECT_EQ(summary["replies"].toInt(), 2);
     EXPECT_EQ(summary["noResponses"].toInt(), 0);
     EXPECT_EQ(summary["badChecksums"].toInt(), 0);

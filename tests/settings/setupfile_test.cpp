@@ -5,8 +5,13 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#ifdef Q_OS_UNIX
+#include "filesizelimit.h"
+#endif
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 namespace {
@@ -145,6 +150,16 @@ TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
 {
     const QString port4 = withLine(2, "4");
     const QString noEquals = withLine(6, "7", port4).replace("2nd.Value   = 2", "2nd.Value 2");
+    // Edited by hand: lines removed, duplicated or moved keep every other key's value.
+    const QString edited = withLine(8, "25",
+                                    withLine(13, "0", withLine(6, "7", withLine(3, "250", port4))));
+    QStringList removed = edited.split("\r\n");
+    for (int line : {13, 10, 6, 3})
+        removed.removeAt(line - 1);
+    QStringList duplicated = edited.split("\r\n");
+    duplicated.insert(7, duplicated.at(7));
+    QStringList reordered = edited.split("\r\n");
+    std::reverse(reordered.begin(), reordered.end());
     const std::tuple<const char *, QString, QString> cases[] = {
             {"LF line ends", QString(port4).replace("\r\n", "\n"), port4},
             {"three lines", port4.section("\r\n", 0, 2) + "\r\n", port4},
@@ -152,7 +167,14 @@ TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
             {"no CR LF at the end", withLine(17, "0").chopped(2), withLine(17, "0")},
             {"empty", "", defaultFile},
             {"binary", QString::fromLatin1("\0\xff=\x01\n\n=", 7), defaultFile},
-            {"junk after 17 lines", port4 + QString(40000, 'x'), port4}};
+            {"junk after 17 lines", port4 + QString(40000, 'x'), port4},
+            {"four lines removed", removed.join("\r\n"), withLine(8, "25", port4)},
+            {"a line twice", duplicated.join("\r\n"), edited},
+            {"lines reversed", reordered.join("\r\n"), edited},
+            {"blanks around keys", "  Com.Setting=4\r\n5th.Value =   25 \r\nx\r\n",
+             withLine(8, "25", port4)},
+            {"first of two wins", "Com.Setting = 4\r\nCom.Setting = 9\r\n", port4},
+            {"keys in other case", "com.setting = 4\r\nSYS.COLOR = 1\r\n", defaultFile}};
     for (const auto &[name, text, written] : cases)
         EXPECT_EQ(rewritten(text), written.toLatin1()) << name;
 }
@@ -169,8 +191,11 @@ TEST(SetupFile, OnlyLinesEndingWithinTheFirst32767CharactersAreRead)
     EXPECT_EQ(read.channelStates[6], 1);
 }
 
-TEST(SetupFile, StartupTakesTheProfileFromLineOne)
+TEST(SetupFile, StartupTakesTheProfileOfSysColor)
 {
+    QString utf16 = defaultFile;
+    utf16 = QString::fromLatin1(QByteArray::fromRawData(
+            reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2));
     const std::tuple<QString, DisplayProfile, bool> cases[] = {
             {defaultFile, Colour256, true},
             {withLine(1, "1"), HighColour, true},
@@ -179,15 +204,20 @@ TEST(SetupFile, StartupTakesTheProfileFromLineOne)
             {withLine(1, "3"), ProfileNotChosen, true},
             {withLine(1, "x"), ProfileNotChosen, true},
             {"Sys.Color\r\n", ProfileNotChosen, true},
-            {"Other.Key   = 1\r\nSys.Color   = 2\r\n", HighColour, true},
+            {"Other.Key   = 1\r\nSys.Color   = 2\r\n", Colour256, true},
+            {"Other.Key   = 1\r\nSys.Color\r\n", HighColour, true},
             {"sys.color   = 1\r\n", ProfileNotChosen, false},
-            {"Com.Setting = 1\r\n", ProfileNotChosen, false}};
+            {"Com.Setting = 1\r\n", ProfileNotChosen, false},
+            {"\xff\xfe\x01\r\n" + withLine(1, "1").mid(17), ProfileNotChosen, false},
+            {utf16, ProfileNotChosen, false}};
     for (const auto &[text, profile, kept] : cases) {
         QTemporaryDir dir;
         const QString path = setupFilePath(dir.path());
-        ASSERT_TRUE(writeFile(path, text.toLatin1()));
+        ASSERT_TRUE(writeFile(path, text.toLatin1()) && writeFile(path + ".bak", "older"));
         EXPECT_EQ(readStartupProfile(path), profile) << text.toStdString();
+        // A file that start-up cannot use is moved aside whole, replacing an older backup.
         EXPECT_EQ(QFile::exists(path), kept) << text.toStdString();
+        EXPECT_EQ(fileBytes(path + ".bak"), kept ? "older" : text.toLatin1());
     }
     QTemporaryDir empty;
     EXPECT_EQ(readStartupProfile(setupFilePath(empty.path())), ProfileNotChosen);
@@ -210,6 +240,15 @@ TEST(SetupFile, AFailedSaveReportsThePathAndLeavesTheOldFileWhole)
         // The system's reason follows the path.
         EXPECT_FALSE(error.section(nativePath, 1).remove(':').trimmed().isEmpty());
     }
+#ifdef Q_OS_UNIX
+    // A disk that fills up: the reason is the system's, not "Unknown error".
+    {
+        const FileSizeLimit limit(100);
+        QString error;
+        EXPECT_FALSE(saveSetupFile(longName.left(longName.size() - 100), SetupSettings(), &error));
+        EXPECT_TRUE(error.endsWith(": File too large")) << qPrintable(error);
+    }
+#endif
     EXPECT_EQ(fileBytes(plain), "old");
     EXPECT_EQ(fileBytes(longName), "old");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);

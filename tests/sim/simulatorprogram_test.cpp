@@ -14,6 +14,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using TestFrames::command;
 
@@ -182,15 +186,62 @@ INSTANTIATE_TEST_SUITE_P(
                         Ending{"Quit", 0, "quit\n"}, Ending{"Hangup", 0, "hangup\n"}),
         [](const testing::TestParamInfo<Ending> &info) { return info.param.name; });
 
-TEST(SimulatorProgram, AStaleComLinkIsReplaced)
+TEST(SimulatorProgram, TakesOnlyTheLinkOfASimulatorThatHasEnded)
 {
     QTemporaryDir data;
     ASSERT_TRUE(QDir(data.path()).mkdir(QStringLiteral("ports")));
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/nothing"), comPortLink(2, data.path())));
-    SimProcess sim({QStringLiteral("--com"), QStringLiteral("2"), QStringLiteral("--data-folder"),
-                    data.path()});
+    const QStringList com2 = {"--com", "2", "--data-folder", data.path()};
+    {
+        SimProcess killed(com2);
+        killed.nextLine();
+        ::kill(pid_t(killed.process.processId()), SIGKILL);
+        ASSERT_TRUE(killed.finishes());
+    }
+    ASSERT_TRUE(QFileInfo(comPortLink(2, data.path())).isSymLink()) << "left behind";
+    SimProcess running(com2);
+    const QString pty = running.nextLine();
+    EXPECT_EQ(comPortDevice(2, data.path()), pty);
+
+    // A second simulator on the same number, a user's link to a device, a user's file.
+    ASSERT_TRUE(QFile::link("/dev/ttyUSB0", comPortLink(3, data.path())));
+    ASSERT_TRUE(QFile(comPortLink(4, data.path())).open(QIODevice::WriteOnly));
+    for (const char *number : {"2", "3", "4"}) {
+        SimProcess refused({"--com", number, "--data-folder", data.path()});
+        ASSERT_TRUE(refused.finishes());
+        EXPECT_EQ(refused.process.exitCode(), 1) << number;
+        EXPECT_TRUE(refused.process.readAllStandardOutput().isEmpty()) << number;
+        EXPECT_TRUE(refused.process.readAllStandardError().contains("ports/com")) << number;
+    }
+    EXPECT_EQ(comPortDevice(2, data.path()), pty);
+    EXPECT_EQ(comPortDevice(3, data.path()), "/dev/ttyUSB0");
+    EXPECT_TRUE(QFileInfo(comPortLink(4, data.path())).isFile());
+
+    // Pointed elsewhere by the user meanwhile, the link is no longer the simulator's to remove.
+    ASSERT_TRUE(QFile::remove(comPortLink(2, data.path())));
+    ASSERT_TRUE(QFile::link("/dev/ttyUSB1", comPortLink(2, data.path())));
+    running.process.write("quit\n");
+    ASSERT_TRUE(running.finishes());
+    EXPECT_EQ(comPortDevice(2, data.path()), "/dev/ttyUSB1");
+}
+
+TEST(SimulatorProgram, ATesterKilledWithTheLineOpenDoesNotStopTheNextOne)
+{
+    SimProcess sim({QStringLiteral("--pty"), QStringLiteral("--fast")});
     const QString path = sim.nextLine();
-    EXPECT_EQ(comPortDevice(2, data.path()), path);
+    // What a tester killed while polling leaves: its line settings and its exclusive use.
+    const int killed = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(killed, 0);
+    termios settings{};
+    ASSERT_EQ(::tcgetattr(killed, &settings), 0);
+    settings.c_iflag = IGNPAR;
+    settings.c_cflag = B9600 | CS7 | PARENB | CREAD | CLOCAL;
+    ASSERT_EQ(::tcsetattr(killed, TCSANOW, &settings), 0);
+    ASSERT_EQ(::ioctl(killed, TIOCEXCL), 0);
+    ::close(killed);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim.openHost(path); }, patience))
+            << qPrintable(sim.host.errorString());
+    EXPECT_EQ(sim.exchange(command(0)), TestFrames::powerUpReply());
 }
 
 TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
@@ -230,6 +281,7 @@ TEST(SimulatorProgram, BadOptionsEndWithAnError)
             {"--pty", "--seed", "-1"},
             {"--pty", "--script", "/nonexistent/script"},
             {"--device", "/nonexistent/tty"},
+            {"--com", "3", "--data-folder", "/nonexistent/data"},
     };
     for (const QStringList &arguments : cases) {
         SimProcess sim(arguments);
@@ -237,6 +289,7 @@ TEST(SimulatorProgram, BadOptionsEndWithAnError)
         EXPECT_EQ(sim.process.exitCode(), 1) << qPrintable(arguments.join(' '));
         EXPECT_FALSE(sim.process.readAllStandardError().isEmpty());
     }
+    EXPECT_FALSE(QFileInfo::exists("/nonexistent"));
 }
 
 } // namespace

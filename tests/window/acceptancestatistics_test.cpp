@@ -74,7 +74,7 @@ void play(AcceptanceStatistics &statistics, const Step *steps, size_t count)
         if (step.send) {
             now += 100;
             sent = now;
-            statistics.addCommand(sent);
+            statistics.addCommand(QByteArray::number(now), sent);
         }
         if (step.latency >= 0) {
             statistics.addReply(reply(step), step.fault == Good || step.fault == NotCounted,
@@ -130,13 +130,27 @@ TEST(AcceptanceStatistics, CountsABatchOfNotes)
     EXPECT_EQ(statistics.worstLatency(), 35);
 }
 
+TEST(AcceptanceStatistics, OneStackedNotePerFrameBuilt)
+{
+    // The stacked report comes again after another reply, all for one frame: two reports, one
+    // note, as the tally counts it. The next frame's stacked report is a note again.
+    const Step steps[] = {{true, 0x20, 0x11, 0, ch(6), 12},
+                          {false, 0x21, 0x01, 0, 0, 14},
+                          {false, 0x20, 0x11, 0, ch(6), 16},
+                          {true, 0x21, 0x11, 0, ch(6), 12}};
+    AcceptanceStatistics statistics;
+    play(statistics, steps, std::size(steps));
+    EXPECT_EQ(statistics.events(Event::Stacked), 3);
+    EXPECT_EQ(statistics.channel(6).stacked, 2);
+}
+
 TEST(AcceptanceStatistics, LatencyPercentilesByNearestRank)
 {
     AcceptanceStatistics statistics;
     EXPECT_EQ(statistics.latencyPercentile(0.5), std::nullopt);
     // 1 to 20 ms, out of order.
     for (int i = 0; i < 20; ++i) {
-        statistics.addCommand(1000 * i);
+        statistics.addCommand(QByteArray::number(i), 1000 * i);
         statistics.addReply(reply(batch[0]), true, true, 1000 * i + (i * 7) % 20 + 1);
     }
     EXPECT_EQ(statistics.latencyPercentile(0.5), 10);

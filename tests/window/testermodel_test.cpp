@@ -1,7 +1,9 @@
 #include "memoryline.h"
 #include "testermodel.h"
 #include "trafficlines.h"
+#include "validatorengine.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -105,19 +107,86 @@ TEST_F(TesterModelTest, GoodRepliesAlternateTheAckBitMissingOnesRepeatTheFrame)
     EXPECT_EQ(line.written.size(), 4);
 }
 
-TEST_F(TesterModelTest, CorruptReplyIsShownAsNoResponseRepeatedAndNotCounted)
+// A frame that begins with the start byte but is not a good reply is no response: logged as
+// such, and neither decoded, shown nor counted. The frame goes out again and the repeat counts.
+TEST_F(TesterModelTest, AFrameThatIsNotAGoodReplyIsNoResponseAndChangesNothing)
 {
+    QByteArray badLength = reply(stacked, 0, note(3));
+    badLength[1] = 0x0C;
+    badLength[10] = char(badLength[10] ^ 0x07); // the checksum matches
+    QByteArray badEnd = reply(stacked, 0, note(3));
+    badEnd[9] = 0x04;
     model.setRunSwitch(true);
-    line.push(reply(stacked, 0, note(3), false));
-    EXPECT_EQ(model.log().reply(0), noResponseLine());
-    EXPECT_EQ(model.members().eventTag, "STD");
+    line.push(reply(idle, 0, note(3)));
+    model.SendCommand();
+    for (const QByteArray &bad : {reply(stacked, 0, note(3), false), badLength, badEnd}) {
+        line.push(bad);
+        EXPECT_EQ(model.log().reply(1), noResponseLine());
+        EXPECT_EQ(model.panel().validatorState, " IDLING");
+        EXPECT_EQ(model.panel().lastEvent, " ");
+        EXPECT_EQ(model.members().lastReply.bytes,
+                  ValidatorReply::fromRead(reply(idle, 0, note(3)))->bytes);
+        EXPECT_FALSE(model.members().replyReceived);
+    }
     EXPECT_EQ(model.tally().quantity(NoteTally::totalRow), "0");
     model.SendCommand();
-    EXPECT_EQ(lastFrame(), line.written.first());
-    EXPECT_EQ(model.log().reply(0), noResponseLine());
+    EXPECT_EQ(lastFrame(), line.written[1]);
     line.push(reply(stacked, 0, note(3)));
     EXPECT_EQ(model.tally().quantity(2), "1");
     EXPECT_EQ(model.tally().amount(NoteTally::totalRow), "5");
+    line.push(badEnd);
+    EXPECT_EQ(model.log().reply(2).right(3), "STD") << "a good reply logged for the frame stays";
+    EXPECT_EQ(model.panel().lastEvent, " STACKED 5");
+}
+
+// Random bytes cut into the validator's replies anywhere, at length: the tally ends at what the
+// validator stacked, and no noise reaches the displays or the tally.
+TEST_F(TesterModelTest, RandomNoiseAmongRealRepliesIsNeverCountedNorShown)
+{
+    ValidatorEngine validator;
+    QRandomGenerator random(20261207);
+    const auto noise = [&](int size) {
+        QByteArray bytes(size, '\0');
+        for (char &byte : bytes)
+            byte = char(random.bounded(256));
+        return bytes;
+    };
+    model.setRunSwitch(true);
+    for (int poll = 0; poll < 5000; ++poll) {
+        if (validator.readyForNote())
+            validator.insertNote(int(random.bounded(1, 8)));
+        const QByteArray answer = validator.answer(lastFrame());
+        const PanelState shown = model.panel();
+        const QString total = model.tally().quantity(NoteTally::totalRow);
+        // Every push leaves at least 11 bytes waiting, so each is read whole.
+        const int cut = int(random.bounded(1, 11));
+        switch (random.bounded(4)) {
+        case 0: // the reply is lost in the noise
+            line.push(noise(int(random.bounded(11, 40))));
+            break;
+        case 1: // noise just before the reply, read with it
+            line.push(noise(cut) + answer);
+            break;
+        case 2: // the reply cut short by noise; the next read begins with its tail
+            line.push(noise(int(random.bounded(11, 40))) + answer.left(cut));
+            line.push(answer.mid(cut) + noise(11));
+            break;
+        default:
+            line.push(answer);
+            model.SendCommand();
+            continue;
+        }
+        ASSERT_EQ(model.panel().validatorState, shown.validatorState) << "poll " << poll;
+        ASSERT_EQ(model.panel().lastEvent, shown.lastEvent) << "poll " << poll;
+        ASSERT_EQ(model.tally().quantity(NoteTally::totalRow), total) << "poll " << poll;
+        model.SendCommand();
+    }
+    for (int poll = 0; poll < 10; ++poll) {
+        line.push(validator.answer(lastFrame()));
+        model.SendCommand();
+    }
+    EXPECT_GT(validator.stacked(), 200);
+    EXPECT_EQ(model.tally().quantity(NoteTally::totalRow), QString::number(validator.stacked()));
 }
 
 TEST_F(TesterModelTest, EscrowedNoteOnAnEnabledChannelIsStackedAndCountedOnce)
@@ -144,6 +213,7 @@ TEST_F(TesterModelTest, AReplyArrivingTwiceForOneSendCountsItsNoteOnce)
     model.setRunSwitch(true);
     model.SendCommand(); // the reply was late: the frame goes out again
     line.push(reply(stacked, 0, note(5)));
+    line.push(reply(idle)); // some other good frame, even one by chance of noise
     line.push(reply(stacked, 0, note(5))); // the answer to the repeat
     EXPECT_EQ(model.tally().quantity(4), "1");
     model.SendCommand();
@@ -325,18 +395,20 @@ TEST_F(TesterModelTest, RepliesAreReadOnlyOnceElevenBytesWaitAndExtraBytesAreDro
     EXPECT_EQ(line.inBufferCount(), 0);
 }
 
-TEST_F(TesterModelTest, BadStartBytePausesThePollTimerAndDiscardsTheInput)
+TEST_F(TesterModelTest, BadStartBytePausesAndDiscardsTheInputKeepingThePollTimer)
 {
     model.setRunSwitch(true);
     const int clearsBefore = line.clearRequests;
     QSignalSpy logged(&model, &TesterModel::logChanged);
     line.push(hex("03") + reply(idle).left(10));
-    EXPECT_FALSE(model.pollTimerActive());
+    EXPECT_TRUE(model.resyncPending());
+    EXPECT_TRUE(model.pollTimerActive()) << "the pause keeps the poll schedule";
     EXPECT_EQ(logged.count(), 0);
     EXPECT_EQ(model.panel().receiveLamp, TesterModel::lampDark);
     line.push(hex("7F 7F"));
-    QTRY_VERIFY_WITH_TIMEOUT(model.pollTimerActive(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!model.resyncPending(), 5000);
     EXPECT_EQ(line.clearRequests, clearsBefore + 1);
+    EXPECT_TRUE(model.pollTimerActive());
     EXPECT_EQ(line.inBufferCount(), 0);
     EXPECT_FALSE(model.members().replyReceived);
 }

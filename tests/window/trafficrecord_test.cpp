@@ -2,6 +2,9 @@
 #include "testermodel.h"
 #include "trafficlines.h"
 #include "trafficrecord.h"
+#ifdef Q_OS_LINUX
+#include "filesizelimit.h"
+#endif
 
 #include <QDateTime>
 #include <QSignalSpy>
@@ -128,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                                r.addCommand(frame(0x10), noon, 1000);
                                r.addReply(reply(0x02, 0, 0, false), false, noon + 15, 1015);
                            },
-                           noResponseLine(), "15 ms", "ACCEPTING", "-",
+                           noResponseLine(), "15 ms", "-", "-",
                            "bad checksum: 02 0B 20 02 00 00 00 00 00 03 28", 1, 0, 0, 1, 0},
                 RecordCase{"GoodReplyAfterABadOne",
                            [](TrafficRecord &r) {
@@ -144,14 +147,15 @@ INSTANTIATE_TEST_SUITE_P(
                                r.addReply(stacked5, true, noon + 40, 1040);
                            },
                            stacked5Line, "40 ms", "-", "STACKED", "second reply", 1, 1, 0, 0, 1},
-                RecordCase{"ReplyBeforeAnyFrame",
+                RecordCase{"BadFrameBeforeAnyFrame",
                            [](TrafficRecord &r) {
-                               r.addReply(reply(0x01, 0, 0, false), false, noon, 1000);
+                               ValidatorReply noEndByte = reply(0x01);
+                               noEndByte.bytes[9] = 0x04;
+                               r.addReply(noEndByte, false, noon, 1000);
                            },
-                           noResponseLine(), "-", "IDLING", "-",
-                           "reply with no frame sent; bad checksum: 02 0B 20 01 00 00 00 00 00 "
-                           "03 2B",
-                           0, 0, 0, 1, 1},
+                           noResponseLine(), "-", "-", "-",
+                           "reply with no frame sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
+                           0, 0, 0, 0, 1},
                 RecordCase{"NothingSentBeforeTheFirstBuild",
                            [](TrafficRecord &r) { r.addCommand(HostCommand{}, noon, 1000); }, "",
                            "-", "-", "-", "nothing sent: no frame built yet; no reply yet", 1, 0, 0,
@@ -207,8 +211,27 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
     record.addCommand(frame(0x10), noon, 1000);
     record.addReply(reply(0x01), true, noon + 20, 1020);
     ASSERT_EQ(failed.size(), 1);
-    EXPECT_TRUE(failed[0][0].toString().startsWith("/dev/full: "));
+    EXPECT_EQ(failed[0][0].toString(), "/dev/full: No space left on device");
     EXPECT_FALSE(record.recording());
+
+    // A file that fills up in the middle of a line keeps its whole lines only.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("record.txt");
+    ASSERT_TRUE(record.startRecording(path, &error));
+    {
+        const FileSizeLimit limit(200);
+        for (int i = 0; i < 2; ++i) {
+            record.addCommand(frame(0x10), noon, 1000);
+            record.addReply(reply(0x01), true, noon + 20, 1020);
+        }
+    }
+    ASSERT_EQ(failed.size(), 2);
+    EXPECT_EQ(failed[1][0].toString(), path + ": File too large");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    EXPECT_EQ(text.count('\n'), 1);
+    EXPECT_TRUE(text.endsWith('\n'));
 }
 #endif
 

@@ -4,12 +4,15 @@
 #include "statisticswindow.h"
 #include "testerwindow.h"
 
+#include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,6 +153,37 @@ TEST_P(TrafficWindowTest, StopRecordingAndAFileThatCannotBeWritten)
     paths << dir.filePath("no/such/folder/saved.txt");
     action("saveTrafficAction")->trigger();
     EXPECT_EQ(messages, QStringList({"Recording Not Started", "Traffic Not Saved"}));
+    // The dialogs open in the last folder where writing worked, never where it failed.
+    action("saveTrafficAction")->trigger();
+    ASSERT_EQ(choosers.size(), 4);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(QFileInfo(choosers[i].suggested).path(), dir.path()) << i;
+
+#ifdef Q_OS_LINUX
+    // A recording that fails later sends the next dialog back to the documents folder.
+    paths << "/dev/full";
+    action("recordAction")->trigger();
+    converse();
+    EXPECT_EQ(messages.last(), "Recording Stopped");
+    action("saveTrafficAction")->trigger();
+    EXPECT_EQ(QFileInfo(choosers.last().suggested).path(),
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+#endif
+}
+
+TEST_P(TrafficWindowTest, TheFileDialogTellsFileTypesByNameAlone)
+{
+    QFile document(dir.filePath("document"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly) && document.write("%PDF-1.4\n") > 0);
+    document.close();
+    TesterWindow::setFileChooser({});
+    action("saveTrafficAction")->trigger();
+    auto *dialog = window->findChild<QFileDialog *>();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseCustomDirectoryIcons));
+    ASSERT_TRUE(dialog->iconProvider());
+    EXPECT_FALSE(dialog->iconProvider()->type(QFileInfo(document)).contains("PDF"));
+    dialog->close();
 }
 
 TEST_P(TrafficWindowTest, StatisticsFollowTheConversationUntilTheWindowCloses)

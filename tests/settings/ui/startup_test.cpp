@@ -5,6 +5,7 @@
 #include "startup.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -80,7 +81,7 @@ const StartupCase startupCases[] = {
         {"FirstLine7", "Sys.Color   = 7\r\nCom.Setting = 1\r\n", ProfileNotChosen, true,
          "Command1_1"},
         {"WithoutSysColor", "Colour      = 1\r\n", ProfileNotChosen, false, "Command1_1"},
-        {"SysColorOnALaterLine", "Com.Setting = 2\r\nSys.Color   = 1\r\n", Colour256, true, ""},
+        {"SysColorOnALaterLine", "Com.Setting = 2\r\nSys.Color   = 1\r\n", HighColour, true, ""},
 };
 
 class StartupCaseTest : public StartupTest, public testing::WithParamInterface<StartupCase>
@@ -139,6 +140,47 @@ TEST_F(StartupTest, ADismissedChooserAbandonsTheStart)
     EXPECT_TRUE(opened.empty());
     EXPECT_EQ(displayProfile(), ProfileNotChosen);
     EXPECT_TRUE(waitUntil([] { return chooser() == nullptr; }));
+}
+
+} // namespace
+
+namespace {
+
+struct CommandLineCase
+{
+    QStringList arguments;
+    const char *platform; // "xcb" without DISPLAY: a window would abort the program
+    int status;
+    const char *output;
+    bool onStandardError;
+};
+
+TEST(ProgramCommandLine, HelpAndVersionNeedNoDisplayAndAnythingElseIsRefused)
+{
+    const CommandLineCase cases[] = {
+            {{"--version"}, "xcb", 0, "brisvel 2.1.0\n", false},
+            {{"-v"}, "xcb", 0, "brisvel 2.1.0\n", false},
+            {{"--help"}, "xcb", 0, "Usage: ", false},
+            {{"--bogus"}, "offscreen", 2, "Unknown option 'bogus'.\n\nUsage: ", true},
+            {{"stray"}, "offscreen", 2, "Unexpected argument 'stray'.\n\nUsage: ", true}};
+    for (const CommandLineCase &c : cases) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", c.platform);
+        program.setProcessEnvironment(environment);
+        program.start(BRISVEL_PATH, c.arguments);
+        ASSERT_TRUE(program.waitForFinished(30000)) << qPrintable(c.arguments.join(' '));
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.status) << qPrintable(c.arguments.join(' '));
+        const QString output = c.onStandardError ? program.readAllStandardError()
+                                                 : program.readAllStandardOutput();
+        EXPECT_TRUE(output.contains(c.output)) << qPrintable(output);
+        EXPECT_TRUE((c.onStandardError ? program.readAllStandardOutput()
+                                       : program.readAllStandardError())
+                            .isEmpty());
+    }
 }
 
 } // namespace
