@@ -30,8 +30,8 @@ struct ChannelFigures
 // The figures a validator test is judged by, taken from the conversation as the log takes it
 // in: what became of the notes per channel, the events and fault states the validator
 // reported, and how the line behaved. A report counts once: a reply that repeats the previous
-// good reply byte for byte (the answer to a repeated command) is not a new report, the rule by
-// which the tally counts a stacked note.
+// good reply byte for byte (the answer to a repeated command) is not a new report; and stacked
+// notes count as the tally counts them, one at most per frame built.
 class AcceptanceStatistics
 {
 public:
