@@ -70,7 +70,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     if (const std::optional<int> status = answerCommandLine(QCoreApplication::arguments()))
         return *status;
-    QApplication::setApplicationDisplayName(QStringLiteral("Brisvel"));
     installFontSubstitutions();
 
     const QString folder = dataFolder();

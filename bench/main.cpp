@@ -17,8 +17,9 @@
 
 #include <sys/resource.h>
 
-// brisvel-bench [all|micro|model|program|soak] [--frames N] [--seconds S] [--soak-polls N]
+// brisvel-bench [all|micro|model|program|cost|soak] [--frames N] [--seconds S] [--soak-polls N]
 //               [Google Benchmark options]
+// `cost` is the program at the 30 ms setting alone: its poll timing and its CPU and memory.
 // Takes every figure of docs/PERFORMANCE.md from one run and prints them as a table. Exits with
 // 1 when a measurement could not be made or the soak lost a note or grew.
 namespace {
@@ -149,14 +150,14 @@ bool measureModel(const Options &options)
     return true;
 }
 
-bool measureProgram(const Options &options)
+bool measureProgram(const Options &options, const QList<int> &intervals)
 {
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/brisvel");
     if (const QString missing = ProgramRun::missing(program); !missing.isEmpty()) {
         print(QStringLiteral("program runs skipped: %1").arg(missing));
         return true;
     }
-    for (const int interval : {30, 100}) {
+    for (const int interval : intervals) {
         ValidatorRig rig;
         QString error;
         if (!rig.open(false, &error)) {
@@ -295,7 +296,7 @@ int main(int argc, char *argv[])
         } else if (!argument.startsWith(QLatin1Char('-'))) {
             options.what = argument;
         } else {
-            print(QStringLiteral("usage: brisvel-bench [all|micro|model|program|soak] "
+            print(QStringLiteral("usage: brisvel-bench [all|micro|model|program|cost|soak] "
                                  "[--frames N] [--seconds S] [--soak-polls N] "
                                  "[--benchmark_...]"));
             return 2;
@@ -314,7 +315,9 @@ int main(int argc, char *argv[])
     if (all || options.what == QLatin1String("model"))
         ok = measureModel(options) && ok;
     if (all || options.what == QLatin1String("program"))
-        ok = measureProgram(options) && ok;
+        ok = measureProgram(options, {30, 100}) && ok;
+    if (options.what == QLatin1String("cost"))
+        ok = measureProgram(options, {30}) && ok;
     if (all || options.what == QLatin1String("soak"))
         ok = measureSoak(options) && ok;
     printTable();

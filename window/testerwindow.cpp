@@ -6,6 +6,7 @@
 #include "qtserialline.h"
 #include "setupfile.h"
 #include "statisticswindow.h"
+#include "trafficlogview.h"
 #include "ui_main256.h"
 #include "ui_main64k.h"
 
@@ -154,6 +155,8 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
     acceptance.follow(testerModel, this);
+    // The other windows close most recently opened first: note the order they are shown in.
+    qApp->installEventFilter(this);
     bindControls();
     wireControls();
     wireRecord();
@@ -199,10 +202,7 @@ void TesterWindow::bindControls()
         Label9[i] = control<QLabel>(element("Label9", i));
         Label10[i] = control<QLabel>(element("Label10", i));
     }
-    for (int i = 0; i < TrafficLog::rows; ++i) {
-        Label18[i] = control<QLabel>(element("Label18", i));
-        Label20[i] = control<QLabel>(element("Label20", i));
-    }
+    trafficLog = control<TrafficLogView>("TrafficLog");
     for (int i = 0; i < 2; ++i)
         Shape2[i] = control<Lamp>(element("Shape2", i));
 }
@@ -219,8 +219,13 @@ void TesterWindow::wireControls()
     connect(Text1, &QLineEdit::textChanged, m, &TesterModel::setPortText);
     connect(Text2, &QLineEdit::textChanged, m, &TesterModel::setIntervalText);
     for (int i = 0; i < 7; ++i) {
-        connect(Check1[i], &QCheckBox::stateChanged, m,
-                [m, i](int state) { m->setChannelState(i, boxState(Qt::CheckState(state))); });
+        connect(Check1[i], &QCheckBox::stateChanged, m, [this, m, i](int state) {
+            // A greyed box is read from the file but never produced: once it leaves the greyed
+            // state, clicks toggle between clear and ticked.
+            if (state != Qt::PartiallyChecked)
+                Check1[i]->setTristate(false);
+            m->setChannelState(i, boxState(Qt::CheckState(state)));
+        });
     }
 
     connect(m, &TesterModel::runSwitchChanged, Check4, &QPushButton::setChecked);
@@ -301,12 +306,25 @@ void TesterWindow::saveSettings()
         messageShower()(nullptr, QStringLiteral("Settings Not Saved"), error, QString());
 }
 
+bool TesterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show && watched != this && watched->isWidgetType()) {
+        auto *shown = static_cast<QWidget *>(watched);
+        if (shown->isWindow()) {
+            otherWindows.removeAll(shown);
+            otherWindows.removeAll(nullptr);
+            otherWindows.append(shown);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TesterWindow::closeOtherWindows()
 {
-    const QWidgetList windows = QApplication::topLevelWidgets();
+    const QList<QPointer<QWidget>> windows = otherWindows;
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
         QWidget *w = *it;
-        if (w != this && w->isVisible() && !qobject_cast<QMessageBox *>(w))
+        if (w && w->isVisible() && !qobject_cast<QMessageBox *>(w))
             w->close();
     }
 }
@@ -337,10 +355,14 @@ void TesterWindow::showMode()
 void TesterWindow::showLog()
 {
     const TrafficLog &log = testerModel->log();
+    std::array<QString, TrafficLog::rows> sent;
+    std::array<QString, TrafficLog::rows> reply;
     for (int i = 0; i < TrafficLog::rows; ++i) {
-        Label18[i]->setText(log.sent(i));
-        Label20[i]->setText(log.reply(i));
+        sent[i] = log.sent(i);
+        reply[i] = log.reply(i);
     }
+    trafficLog->setColumn(TrafficLogView::Sent, sent);
+    trafficLog->setColumn(TrafficLogView::Reply, reply);
 }
 
 void TesterWindow::showTally()
@@ -418,15 +440,9 @@ void TesterWindow::wireRecord()
     statisticsAction->setObjectName(QStringLiteral("statisticsAction"));
     connect(statisticsAction, &QAction::triggered, this, &TesterWindow::showStatistics);
     logMenu->addAction(recordAction);
-    for (int i = 0; i < TrafficLog::rows; ++i) {
-        for (QLabel *row : {Label18[i], Label20[i]}) {
-            row->setContextMenuPolicy(Qt::CustomContextMenu);
-            connect(row, &QWidget::customContextMenuRequested, this,
-                    [this, row](const QPoint &position) {
-                        logMenu->popup(row->mapToGlobal(position));
-                    });
-        }
-    }
+    trafficLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(trafficLog, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &position) { logMenu->popup(trafficLog->mapToGlobal(position)); });
 
     connect(trafficRecord, &TrafficRecord::recordingFailed, this, [this](const QString &error) {
         // The next file dialog must not open where writing failed: it may be a special folder

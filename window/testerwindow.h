@@ -23,6 +23,7 @@ class QMenu;
 class QPushButton;
 class SerialLine;
 class StatisticsWindow;
+class TrafficLogView;
 
 namespace Ui {
 class MAIN64K;
@@ -66,6 +67,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     template<typename Control>
@@ -104,6 +106,7 @@ private:
     QString fileFolder; // where the last traffic file was written, else the documents folder
     QString setupPath;
     QPointer<AboutWindow> about;
+    QList<QPointer<QWidget>> otherWindows; // the program's other windows, in the order shown
     bool closing = false;
 
     QPushButton *Check4 = nullptr; // run switch: polling runs while pressed
@@ -121,7 +124,6 @@ private:
     std::array<QLabel *, 7> Label8{}; // tally: note value of each channel
     std::array<QLabel *, 8> Label9{}; // tally: quantities, index 7 the total
     std::array<QLabel *, 8> Label10{}; // tally: amounts, index 7 the total
-    std::array<QLabel *, 16> Label18{}; // traffic log: sent column
-    std::array<QLabel *, 16> Label20{}; // traffic log: reply column
+    TrafficLogView *trafficLog = nullptr; // the sent (Label18) and reply (Label20) columns
     std::array<Lamp *, 2> Shape2{}; // send lamp, receive lamp
 };

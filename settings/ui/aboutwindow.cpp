@@ -37,7 +37,14 @@ void AboutWindow::closeEvent(QCloseEvent *event)
 
 void AboutWindow::openConfigurations()
 {
-    if (channelsObject)
-        (new ConfigDialog(channels, channelsObject))->show();
+    // One configuration dialog at a time: asking again brings the open one to the front.
+    static QPointer<ConfigDialog> dialog;
+    if (channelsObject) {
+        if (!dialog)
+            dialog = new ConfigDialog(channels, channelsObject);
+        dialog->show();
+        dialog->raise();
+        dialog->activateWindow();
+    }
     close();
 }

@@ -5,6 +5,7 @@
 #include "memoryline.h"
 #include "setupfile.h"
 #include "testerwindow.h"
+#include "trafficlogview.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -140,8 +141,17 @@ TEST_P(TesterWindowTest, ReadsTheFileAndSavesWhatChanged)
     find<QLineEdit>(*window, "Text1")->setText("3");
     find<QPushButton>(*window, "Check6")->setChecked(false);
     find<QCheckBox>(*window, "Check1_1")->setChecked(true);
+    // A greyed box leaves the greyed state at the first click and never comes back to it.
+    auto *greyed = find<QCheckBox>(*window, "Check1_2");
+    QList<Qt::CheckState> clicked;
+    for (int i = 0; i < 3; ++i) {
+        greyed->click();
+        clicked << greyed->checkState();
+    }
+    EXPECT_EQ(clicked, QList<Qt::CheckState>({Qt::Checked, Qt::Unchecked, Qt::Checked}));
     window->close();
     settings.channelStates[1] = 1;
+    settings.channelStates[2] = 1;
     EXPECT_EQ(savedFile(), formatSetup(settings));
 
     auto again = openWindow(GetParam());
@@ -165,7 +175,8 @@ TEST_P(TesterWindowTest, RunSwitchDrivesTheConversationAndTheDisplays)
     auto *runSwitch = find<QPushButton>(*window, "Check4");
     runSwitch->click();
     ASSERT_EQ(line.written.size(), 1);
-    EXPECT_EQ(find<QLabel>(*window, "Label18_0")->text(), " 02 08 10 7F 10 00 03 77    ");
+    auto *log = find<TrafficLogView>(*window, "TrafficLog");
+    EXPECT_EQ(log->text(TrafficLogView::Sent, 0), " 02 08 10 7F 10 00 03 77    ");
     EXPECT_EQ(find<QLabel>(*window, "Label14")->text(), " RUNNING");
 
     QByteArray stacked = QByteArray::fromHex("020B20100018000000030B");
@@ -173,7 +184,7 @@ TEST_P(TesterWindowTest, RunSwitchDrivesTheConversationAndTheDisplays)
     for (int i = 1; i <= 8; ++i)
         stacked[10] = char(stacked[10] ^ stacked[i]);
     line.push(stacked);
-    EXPECT_EQ(find<QLabel>(*window, "Label20_0")->text(),
+    EXPECT_EQ(log->text(TrafficLogView::Reply, 0),
               " 02 0B 20 10 00 18 00 00 00 03 "
                       + QString::fromLatin1(stacked.mid(10).toHex().toUpper()) + "     3 STD");
     EXPECT_EQ(find<QLabel>(*window, "Label9_2")->text(), "1");
@@ -303,8 +314,21 @@ TEST_P(TesterWindowTest, ClosingTheWindowClosesTheSideWindows)
     find<QPushButton>(*window, "Check2")->click();
     QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
     ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
+    struct CloseOrder : QObject
+    {
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Close)
+                closed << watched->objectName();
+            return false;
+        }
+        QStringList closed;
+    } order;
+    openWindows<ConfigDialog>().first()->installEventFilter(&order);
+    openWindows<AboutWindow>().first()->installEventFilter(&order);
     window->close();
     QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty());
+    EXPECT_EQ(order.closed, QStringList({"About", "Config"})) << "most recently opened first";
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(savedFile().startsWith("Sys.Color"));
 }

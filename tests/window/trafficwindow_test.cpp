@@ -3,12 +3,12 @@
 #include "memoryline.h"
 #include "statisticswindow.h"
 #include "testerwindow.h"
+#include "trafficlogview.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -108,12 +108,13 @@ TEST_P(TrafficWindowTest, EveryLogRowOffersTheMenu)
     for (const QAction *item : menu->actions())
         texts << item->text();
     EXPECT_EQ(texts, QStringList({"Save Traffic...", "Statistics...", "Record to File..."}));
-    for (const char *row : {"Label18_0", "Label20_15"}) {
-        auto *label = window->findChild<QLabel *>(row);
-        ASSERT_EQ(label->contextMenuPolicy(), Qt::CustomContextMenu) << row;
+    auto *log = window->findChild<TrafficLogView *>("TrafficLog");
+    ASSERT_EQ(log->contextMenuPolicy(), Qt::CustomContextMenu);
+    for (const QPoint at : {log->cellRect(TrafficLogView::Sent, 0).center(),
+                            log->cellRect(TrafficLogView::Reply, 15).center()}) {
         EXPECT_FALSE(menu->isVisible());
-        emit label->customContextMenuRequested(QPoint(2, 2));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000)) << row;
+        emit log->customContextMenuRequested(at);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000)) << at.y();
         menu->hide();
     }
 }

@@ -4,7 +4,10 @@
 
 LineWidget::LineWidget(QWidget *parent)
     : QWidget(parent)
-{ }
+{
+    // The line fills the whole widget: nothing behind it needs drawing.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void LineWidget::setColor(const QColor &color)
 {

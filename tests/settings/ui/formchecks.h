@@ -14,16 +14,8 @@ inline void PrintTo(const QString &text, std::ostream *out)
     *out << '"' << text.toStdString() << '"';
 }
 
-inline void PrintTo(const QRect &r, std::ostream *out)
-{
-    *out << '(' << r.x() << ", " << r.y() << ", " << r.width() << ", " << r.height() << ')';
-}
-
 // Helpers the side-window tests share.
 namespace FormChecks {
-
-// A rectangle given in twips, in pixels at 15 twips a pixel.
-QRect twips(int left, int top, int width, int height);
 
 // Whether `window` stands in the middle of its screen, to the pixel.
 bool isCentred(const QWidget *window);
@@ -45,12 +37,5 @@ QList<Window *> openWindows()
     }
     return windows;
 }
-
-// Names of the labels whose text, wrapped within the label's width, puts a line's base line
-// below the label's bottom edge.
-QStringList labelsCutOff(const QWidget *form);
-
-// Object names of the controls that the Tab key visits, in order.
-QStringList tabOrder(const QWidget *form);
 
 } // namespace FormChecks
