@@ -1,17 +1,20 @@
 // Renders the program's windows to PNG files for the documentation: both layouts idle and in
 // a conversation with a simulated validator, the start-up chooser, the configuration dialog and
-// the About window.
+// the About window, and the statistics window after a batch of notes.
 #include "aboutwindow.h"
 #include "colorsheme.h"
 #include "configdialog.h"
 #include "displayprofile.h"
 #include "fonts.h"
 #include "pseudoterminal.h"
+#include "statisticswindow.h"
 #include "testerwindow.h"
 #include "validatorengine.h"
 #include "validatorline.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -126,6 +129,21 @@ int main(int argc, char *argv[])
             if (auto *config = qobject_cast<ConfigDialog *>(w); config && config->isVisible())
                 ok &= save(config, folder, "config");
         }
+        window->close();
+    });
+    sequence.then(300, [&] {
+        window = new TesterWindow(HighColour, data.path());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+        // Channel 7 off: its note is rejected.
+        window->findChild<QCheckBox *>("Check1_6")->setChecked(false);
+        window->findChild<QPushButton *>("Check4")->click();
+        window->findChild<QAction *>("statisticsAction")->trigger();
+    });
+    for (const int channel : {3, 7, 5, 3, 2, 7, 4})
+        sequence.then(1000, [&, channel] { engine.insertNote(channel); });
+    sequence.then(1500, [&] {
+        ok &= save(window->findChild<StatisticsWindow *>(), folder, "statistics");
         window->close();
     });
     sequence.run();

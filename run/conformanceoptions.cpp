@@ -45,8 +45,9 @@ bool readConformanceOptions(const QCommandLineParser &parser, const RunOptions &
         return true;
     }
     // The session drives the conversation itself: it polls, repeats and holds notes in escrow.
-    if (run.polls > 0 || run.mode != NormalPoll || !run.escrow) {
-        *error = QStringLiteral("--conformance does not go with --polls, --mode or --no-escrow");
+    if (run.polls > 0 || run.mode != NormalPoll || !run.escrow || !run.reportPath.isEmpty()) {
+        *error = QStringLiteral(
+                "--conformance does not go with --polls, --mode, --no-escrow or --report");
         return false;
     }
     bool ok = true;

@@ -16,11 +16,6 @@ QJsonValue number(const QString &text)
     return value ? QJsonValue(*value) : QJsonValue(text);
 }
 
-QString modeName(PollMode mode)
-{
-    return mode == NegativeAck ? QStringLiteral("negative-ack") : QStringLiteral("normal");
-}
-
 QString channelDigits(const std::array<int, RunOptions::channelCount> &states)
 {
     QString digits;
@@ -38,13 +33,16 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
 {
     runTime.setSingleShot(true);
     replyWait.setSingleShot(true);
-    // The record first: it holds the frame's entry before the count can end the run.
+    // The statistics and the record first: they hold the exchange before the count or the
+    // record's settling can end the run.
+    acceptance.follow(&testerModel, this);
     trafficRecord.follow(&testerModel);
     connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
     connect(&testerModel, &TesterModel::sendDue, this, &HeadlessRun::countDue);
     connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
     connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
     connect(&runTime, &QTimer::timeout, this, &HeadlessRun::stop);
+    connect(&replyWait, &QTimer::timeout, this, [this] { acceptance.timeOut(); });
     connect(&replyWait, &QTimer::timeout, &trafficRecord, &TrafficRecord::timeOut);
 }
 
@@ -65,6 +63,7 @@ void HeadlessRun::start()
     testerModel.ValueChg();
     // Negative ACK repeats the frame built last, so the first one is built by a normal poll.
     testerModel.setPollMode(NormalPoll);
+    started = QDateTime::currentDateTime();
     if (options.milliseconds > 0)
         runTime.start(std::chrono::milliseconds(options.milliseconds));
     testerModel.setRunSwitch(true);
@@ -125,6 +124,7 @@ void HeadlessRun::finish()
     if (done)
         return;
     done = true;
+    ended = QDateTime::currentDateTime();
     runTime.stop();
     replyWait.stop();
     testerModel.setRunSwitch(false);
@@ -151,13 +151,9 @@ QString HeadlessRun::summaryText() const
                      .arg(QString(), 8)
                      .arg(tally.quantity(NoteTally::totalRow), 8)
                      .arg(tally.amount(NoteTally::totalRow), 10);
-    const TrafficCounts &counts = trafficRecord.counts();
-    lines << QStringLiteral("Frames sent    %1").arg(counts.frames, 8)
-          << QStringLiteral("Frames due     %1").arg(framesDue, 8)
-          << QStringLiteral("Replies        %1").arg(counts.replies, 8)
-          << QStringLiteral("No response    %1").arg(counts.noResponses, 8)
-          << QStringLiteral("Bad checksums  %1").arg(counts.badChecksums, 8)
-          << QStringLiteral("Extra replies  %1").arg(counts.extraReplies, 8);
+    // The frames due beside those sent: a noisy line can hold some back.
+    lines << acceptance.notesText() << QStringLiteral("Frames due        %1").arg(framesDue, 8)
+          << acceptance.lineText();
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -171,25 +167,22 @@ QJsonObject HeadlessRun::summaryJson() const
                                     {QStringLiteral("quantity"), number(tally.quantity(i))},
                                     {QStringLiteral("amount"), number(tally.amount(i))}});
     }
-    const TrafficCounts &counts = trafficRecord.counts();
-    QJsonObject summary{
+    QJsonObject summary = acceptance.json();
+    const QJsonObject run{
             {QStringLiteral("com"), options.comPort},
             {QStringLiteral("interval"), testerModel.pollInterval()},
-            {QStringLiteral("mode"), modeName(options.mode)},
+            {QStringLiteral("mode"), modeOptionValue(options.mode)},
             {QStringLiteral("escrow"), options.escrow},
             {QStringLiteral("channels"), channelDigits(options.channelStates)},
-            {QStringLiteral("frames"), counts.frames},
             {QStringLiteral("framesDue"), framesDue},
-            {QStringLiteral("replies"), counts.replies},
-            {QStringLiteral("noResponses"), counts.noResponses},
-            {QStringLiteral("badChecksums"), counts.badChecksums},
-            {QStringLiteral("extraReplies"), counts.extraReplies},
             {QStringLiteral("tally"), channels},
             {QStringLiteral("total"),
              QJsonObject{{QStringLiteral("quantity"), number(tally.quantity(NoteTally::totalRow))},
                          {QStringLiteral("amount"), number(tally.amount(NoteTally::totalRow))}}},
             {QStringLiteral("exitCode"), exitCode()},
     };
+    for (auto it = run.begin(); it != run.end(); ++it)
+        summary.insert(it.key(), it.value());
     if (!portError.isEmpty())
         summary.insert(QStringLiteral("error"), portError);
     return summary;

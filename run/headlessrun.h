@@ -1,9 +1,11 @@
 #pragma once
 
+#include "acceptancestatistics.h"
 #include "runoptions.h"
 #include "testermodel.h"
 #include "trafficrecord.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QObject>
 #include <QTimer>
@@ -18,7 +20,13 @@ class HeadlessRun : public QObject
     Q_OBJECT
 
 public:
-    enum ExitCode { AllAnswered = 0, NoResponse = 1, PortError = 2, UsageError = 3 };
+    enum ExitCode {
+        AllAnswered = 0,
+        NoResponse = 1,
+        PortError = 2,
+        UsageError = 3,
+        ReportError = 4,
+    };
 
     // The line stays the caller's.
     HeadlessRun(const RunOptions &options, SerialLine *line, QObject *parent = nullptr);
@@ -29,6 +37,9 @@ public:
 
     const TesterModel &model() const { return testerModel; }
     const TrafficRecord &record() const { return trafficRecord; }
+    const AcceptanceStatistics &statistics() const { return acceptance; }
+    QDateTime startTime() const { return started; }
+    QDateTime endTime() const { return ended; }
     // NoResponse also when frames due were not sent: a noisy line held them back.
     int exitCode() const;
     QString summaryText() const;
@@ -51,6 +62,9 @@ private:
     RunOptions options;
     TesterModel testerModel;
     TrafficRecord trafficRecord;
+    AcceptanceStatistics acceptance;
+    QDateTime started;
+    QDateTime ended;
     QTimer runTime; // --seconds
     QTimer replyWait; // the last frame's time for its reply
     int frames = 0;

@@ -2,10 +2,12 @@
 #include "headlessrun.h"
 #include "qtserialline.h"
 #include "runoptions.h"
+#include "runreport.h"
 #include "signalwatcher.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -30,9 +32,9 @@ int main(int argc, char *argv[])
             QStringLiteral("Runs the Brisvel tester without a window: polls the validator on a "
                            "serial port, prints every exchange as it settles and a summary at "
                            "the end. Exit status: 0 every frame was answered, 1 some frame got "
-                           "no reply or was not sent when due (with --conformance: a rule "
-                           "was broken), 2 the port failed, 3 the command line is wrong. Without "
-                           "--polls or --seconds it runs until "
+                           "no reply or was not sent when due (with --conformance: a rule was "
+                           "broken), 2 the port failed, 3 the command line is wrong, 4 the report "
+                           "could not be written. Without --polls or --seconds it runs until "
                            "interrupted."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -51,6 +53,15 @@ int main(int argc, char *argv[])
     ConformanceOptions conformance;
     if (!options || !readConformanceOptions(parser, *options, &conformance, &error)) {
         printLine(stderr, QStringLiteral("brisvel-run: %1").arg(error));
+        return HeadlessRun::UsageError;
+    }
+
+    // The report's file is opened before the run, so that a wrong path stops it at once.
+    QFile report(options->reportPath);
+    if (!options->reportPath.isEmpty()
+        && !report.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
+                                  .arg(options->reportPath, report.errorString()));
         return HeadlessRun::UsageError;
     }
 
@@ -80,5 +91,14 @@ int main(int argc, char *argv[])
     QObject::connect(&signalWatcher, &SignalWatcher::signalled, &run, &HeadlessRun::stop);
 
     run.start();
-    return app.exec();
+    const int exitCode = app.exec();
+    if (report.isOpen()) {
+        const QByteArray text = runReport(*options, run).toUtf8();
+        if (report.write(text) != text.size() || !report.flush()) {
+            printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
+                                      .arg(options->reportPath, report.errorString()));
+            return HeadlessRun::ReportError;
+        }
+    }
+    return exitCode;
 }

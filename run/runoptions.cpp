@@ -17,6 +17,7 @@ const QString noEscrowName = QStringLiteral("no-escrow");
 const QString channelsName = QStringLiteral("channels");
 const QString jsonName = QStringLiteral("json");
 const QString dataFolderName = QStringLiteral("data-folder");
+const QString reportName = QStringLiteral("report");
 
 constexpr int longestPortNumber = 32767;
 constexpr double shortestInterval = 30;
@@ -65,11 +66,20 @@ void addRunOptions(QCommandLineParser &parser)
                                QStringLiteral("1111111")),
             QCommandLineOption(jsonName,
                                QStringLiteral("Print the summary as JSON, on the last line.")),
+            QCommandLineOption(reportName,
+                               QStringLiteral("At the end, write a report of the run to FILE: "
+                                              "its settings, times, tally and statistics."),
+                               QStringLiteral("FILE")),
             QCommandLineOption(dataFolderName,
                                QStringLiteral("Folder of ports/ and SETUP.INI (default: the "
                                               "tester's data folder)."),
                                QStringLiteral("DIR")),
     });
+}
+
+QString modeOptionValue(PollMode mode)
+{
+    return mode == NegativeAck ? QStringLiteral("negative-ack") : QStringLiteral("normal");
 }
 
 std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QString *error)
@@ -148,5 +158,10 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
     }
     options.escrow = !parser.isSet(noEscrowName);
     options.json = parser.isSet(jsonName);
+    options.reportPath = parser.value(reportName);
+    if (parser.isSet(reportName) && options.reportPath.isEmpty()) {
+        *error = QStringLiteral("--report needs a file name");
+        return std::nullopt;
+    }
     return options;
 }

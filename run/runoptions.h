@@ -24,7 +24,11 @@ struct RunOptions
     std::array<QString, channelCount> channelValues;
     std::array<int, channelCount> channelStates{};
     bool json = false;
+    QString reportPath; // a text report written at the end; none when empty
 };
+
+// "normal" or "negative-ack", as --mode takes it.
+QString modeOptionValue(PollMode mode);
 
 // Declares the options of brisvel-run.
 void addRunOptions(QCommandLineParser &parser);

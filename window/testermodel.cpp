@@ -340,6 +340,7 @@ void TesterModel::ResetTotals()
 {
     noteTally.ResetTotals();
     emit tallyChanged();
+    emit totalsReset();
 }
 
 void TesterModel::ValueChg()

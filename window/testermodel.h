@@ -109,6 +109,8 @@ signals:
     void displaysChanged();
     void lampsChanged();
     void tallyChanged();
+    // The tally went back to zero; figures kept beside it start again too.
+    void totalsReset();
     void channelCaptionsChanged();
     // The conversation as the log takes it in, for a record kept beside the log. A sent-frame
     // line was logged for `command`, right after its frame was handed to the port (nothing

@@ -5,6 +5,7 @@
 #include "lamp.h"
 #include "qtserialline.h"
 #include "setupfile.h"
+#include "statisticswindow.h"
 #include "trafficlogview.h"
 #include "ui_main256.h"
 #include "ui_main64k.h"
@@ -153,6 +154,7 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
     testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
+    acceptance.follow(testerModel, this);
     // The other windows close most recently opened first: note the order they are shown in.
     qApp->installEventFilter(this);
     bindControls();
@@ -434,6 +436,9 @@ void TesterWindow::wireRecord()
     logMenu = new QMenu(this);
     logMenu->setObjectName(QStringLiteral("logMenu"));
     logMenu->addAction(saveTrafficAction);
+    QAction *statisticsAction = logMenu->addAction(QStringLiteral("Statistics..."));
+    statisticsAction->setObjectName(QStringLiteral("statisticsAction"));
+    connect(statisticsAction, &QAction::triggered, this, &TesterWindow::showStatistics);
     logMenu->addAction(recordAction);
     trafficLog->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(trafficLog, &QWidget::customContextMenuRequested, this,
@@ -479,6 +484,15 @@ void TesterWindow::toggleRecording()
                                           QString());
                       showRecordingState();
                   });
+}
+
+void TesterWindow::showStatistics()
+{
+    if (!statisticsWindow)
+        statisticsWindow = new StatisticsWindow(acceptance, this);
+    statisticsWindow->show();
+    statisticsWindow->raise();
+    statisticsWindow->activateWindow();
 }
 
 void TesterWindow::showRecordingState()

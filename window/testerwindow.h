@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acceptancestatistics.h"
 #include "channelvalues.h"
 #include "pollmode.h"
 #include "testermodel.h"
@@ -21,6 +22,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class SerialLine;
+class StatisticsWindow;
 class TrafficLogView;
 
 namespace Ui {
@@ -55,6 +57,7 @@ public:
 
     TesterModel &model() { return *testerModel; }
     TrafficRecord &record() { return *trafficRecord; }
+    const AcceptanceStatistics &statistics() const { return acceptance; }
     DisplayProfile layout() const { return testerModel->layout(); }
     QString settingsPath() const { return setupPath; }
 
@@ -86,6 +89,7 @@ private:
     void saveTraffic();
     void toggleRecording();
     void showRecordingState();
+    void showStatistics();
     QString suggestedPath(const QString &prefix) const;
     static QString documentsFolder();
 
@@ -97,6 +101,8 @@ private:
     QMenu *logMenu = nullptr; // the traffic log's context menu
     QAction *saveTrafficAction = nullptr; // also Ctrl+S
     QAction *recordAction = nullptr;
+    AcceptanceStatistics acceptance;
+    QPointer<StatisticsWindow> statisticsWindow;
     QString fileFolder; // where the last traffic file was written, else the documents folder
     QString setupPath;
     QPointer<AboutWindow> about;

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,6 +117,11 @@ INSTANTIATE_TEST_SUITE_P(
                          "does not exist"},
                 ExitCase{"AWrongOption", {"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
                 ExitCase{"AnUnknownOption", {"--com", "1", "--fast"}, false, 3, "Unknown option"},
+                ExitCase{"AReportThatCannotBeWritten",
+                         {"--com", "1", "--report", "/no/such/folder/report.txt"},
+                         false,
+                         3,
+                         "cannot write the report"},
                 ExitCase{"ConformanceByPolls",
                          {"--com", "1", "--conformance", "--polls", "2"},
                          false,
@@ -144,6 +150,63 @@ TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
     EXPECT_EQ(tally[6].toObject()["value"].toInt(), 100);
     EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
     EXPECT_FALSE(summary.contains("error"));
+}
+
+TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
+{
+    // Notes go in one after another as the validator gets ready: channels 6 and 7 are off, so
+    // their notes are rejected, and both notes of channel 3 are stacked.
+    QList<int> notes{3, 7, 3, 6};
+    QObject::connect(&validator.line, &ValidatorLine::sent, &validator.line, [&] {
+        if (!notes.isEmpty() && validator.engine.readyForNote())
+            validator.engine.insertNote(notes.takeFirst());
+    });
+    const QString report = dir.filePath("report.txt");
+    RunProgram run(dir.path(), {"--com", "1", "--polls", "24", "--interval", "200", "--channels",
+                                "1111100", "--json", "--report", report});
+    ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
+    ASSERT_TRUE(notes.isEmpty());
+
+    const QJsonObject summary = run.summary();
+    const QJsonArray perChannel = summary["notes"].toArray();
+    ASSERT_EQ(perChannel.size(), 7);
+    // accepting, escrowed, stacked, returned, rejected, per channel
+    const int expected[7][5] = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {2, 2, 2, 0, 0}, {0, 0, 0, 0, 0},
+                                {0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {1, 0, 0, 0, 1}};
+    const char *keys[] = {"accepting", "escrowed", "stacked", "returned", "rejected"};
+    for (int channel = 0; channel < 7; ++channel) {
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_EQ(perChannel[channel].toObject()[keys[k]].toInt(-1), expected[channel][k])
+                    << "channel " << channel + 1 << " " << keys[k];
+        }
+    }
+    EXPECT_EQ(perChannel[2].toObject()["acceptanceRate"].toDouble(), 1.0);
+    EXPECT_TRUE(perChannel[0].toObject()["acceptanceRate"].isNull());
+    EXPECT_EQ(summary["tally"].toArray()[2].toObject()["quantity"].toInt(), 2);
+    const QJsonObject events = summary["events"].toObject();
+    EXPECT_EQ(events["powerUp"].toInt(), 1);
+    EXPECT_EQ(events["rejected"].toInt(), 2);
+    EXPECT_EQ(events["stacked"].toInt(), 2);
+    EXPECT_EQ(summary["frames"].toInt(), 24);
+    EXPECT_EQ(summary["replies"].toInt(), 24);
+    EXPECT_EQ(summary["framingFailures"].toInt(), 0);
+    const QJsonObject latency = summary["latency"].toObject();
+    EXPECT_EQ(latency["replies"].toInt(), summary["replies"].toInt());
+    EXPECT_GE(latency["worst"].toInt(), latency["median"].toInt());
+
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    for (const char *line : {"Port      COM1\n", "Interval  200 ms\n", "Mode      normal\n",
+                             "Channels  1111100 (values 1 2 5 10 20 50 100)\n", "Escrow    on\n",
+                             "\n      3         5         2          10\n",
+                             "\n      3          2         2         2         0         0   "
+                             "100.0 %\n",
+                             "\n      7          1         0         0         0         1     "
+                             "0.0 %\n",
+                             "\nResult: every frame was answered (exit status 0)\n"})
+        EXPECT_TRUE(text.contains(line)) << line << "\nin:\n" << qPrintable(text);
+    EXPECT_TRUE(text.contains(QRegularExpression("\nStarted   \\d{4}-.*\nEnded     \\d{4}-")));
 }
 
 TEST_F(RunProgramTest, JsonSummaryOfAPortError)

@@ -1,6 +1,7 @@
 #include "displayprofile.h"
 #include "fonts.h"
 #include "memoryline.h"
+#include "statisticswindow.h"
 #include "testerwindow.h"
 #include "trafficlogview.h"
 
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,7 +107,7 @@ TEST_P(TrafficWindowTest, EveryLogRowOffersTheMenu)
     QStringList texts;
     for (const QAction *item : menu->actions())
         texts << item->text();
-    EXPECT_EQ(texts, QStringList({"Save Traffic...", "Record to File..."}));
+    EXPECT_EQ(texts, QStringList({"Save Traffic...", "Statistics...", "Record to File..."}));
     auto *log = window->findChild<TrafficLogView *>("TrafficLog");
     ASSERT_EQ(log->contextMenuPolicy(), Qt::CustomContextMenu);
     for (const QPoint at : {log->cellRect(TrafficLogView::Sent, 0).center(),
@@ -183,6 +185,36 @@ TEST_P(TrafficWindowTest, TheFileDialogTellsFileTypesByNameAlone)
     ASSERT_TRUE(dialog->iconProvider());
     EXPECT_FALSE(dialog->iconProvider()->type(QFileInfo(document)).contains("PDF"));
     dialog->close();
+}
+
+TEST_P(TrafficWindowTest, StatisticsFollowTheConversationUntilTheWindowCloses)
+{
+    action("statisticsAction")->trigger();
+    auto *statistics = window->findChild<StatisticsWindow *>();
+    ASSERT_TRUE(statistics);
+    EXPECT_TRUE(statistics->isWindow());
+    EXPECT_TRUE(statistics->isVisible());
+    const auto *figures = statistics->findChild<QTableWidget *>("figuresTable");
+    const auto figure = [figures](const QString &name) {
+        for (int row = 0; row < figures->rowCount(); ++row) {
+            if (figures->item(row, 0)->text() == name)
+                return figures->item(row, 1)->text();
+        }
+        return QString();
+    };
+    EXPECT_EQ(figure("Frames sent"), "0");
+    EXPECT_EQ(figure("Latency median"), "-");
+
+    converse();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Replies") == "2"; }, 5000));
+    EXPECT_EQ(figure("Frames sent"), "2");
+    EXPECT_EQ(figure("Power up"), "0");
+    EXPECT_TRUE(figure("Latency median").endsWith(" ms"));
+
+    window->findChild<QPushButton *>("Command2")->click(); // resets the tally
+    EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Frames sent") == "0"; }, 5000));
+    window->close();
+    EXPECT_FALSE(statistics->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, TrafficWindowTest, testing::Values(HighColour, Colour256),

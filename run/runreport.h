@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+class HeadlessRun;
+struct RunOptions;
+
+// The report of a finished run, as text: its settings, when it started and ended, the tally,
+// the statistics and how it ended.
+QString runReport(const RunOptions &options, const HeadlessRun &run);

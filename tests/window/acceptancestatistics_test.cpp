@@ -1,0 +1,180 @@
+#include "acceptancestatistics.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Event = AcceptanceStatistics::Event;
+using State = AcceptanceStatistics::State;
+
+enum Fault { Good, BadChecksum, BadEnd, NotCounted };
+
+// One entry of a recorded conversation: a frame sent with the reply that came for it after
+// `latency` ms (none when negative), or with send false a reply on its own.
+struct Step
+{
+    bool send;
+    quint8 control, d0, d1, d2;
+    int latency;
+    Fault fault = Good;
+};
+
+constexpr quint8 ch(int channel)
+{
+    return quint8(channel << 3);
+}
+
+// A batch of notes with every outcome, repeated replies and line faults; the counts below are
+// worked out by hand from it.
+const Step batch[] = {
+        {true, 0x20, 0x01, 0, 0x01, 12}, // idling, power up
+        {true, 0x21, 0x02, 0, ch(3), 12}, // note 3 accepting
+        {true, 0x21, 0x02, 0, ch(3), 12}, // the same reply again: not a new report
+        {true, 0x20, 0x04, 0, ch(3), 12}, // escrowed
+        {true, 0x21, 0x08, 0, ch(3), 12}, // stacking
+        {true, 0x20, 0x11, 0, ch(3), 13}, // stacked
+        {true, 0x20, 0x11, 0, ch(3), 12}, // repeated: counted once
+        {true, 0x21, 0x02, 0, ch(5), 12}, // note 5 accepting
+        {true, 0x20, 0x04, 0, ch(5), 12}, // escrowed
+        {true, 0x21, 0x20, 0, ch(5), 12}, // returning
+        {true, 0x20, 0x41, 0, ch(5), 14}, // returned
+        {true, 0x21, 0x02, 0, 0, 12}, // a note accepting, its channel not yet known
+        {true, 0x20, 0x02, 0, ch(2), 12}, // now named: note 2 accepting, counted once
+        {true, 0x21, 0x01, 0x02, 0, 12}, // rejected, not named: note 2
+        {true, 0x20, 0x01, 0, 0, -1}, // no reply
+        {true, 0x20, 0x00, 0x04, 0, 5, BadChecksum}, // jammed, corrupt
+        {false, 0x20, 0x00, 0x04, 0, 12}, // jammed, the good copy
+        {true, 0x21, 0x00, 0x0C, 0x02, 12}, // still jammed, stacker full, invalid command
+        {true, 0x20, 0x01, 0x01, 0x04, 20}, // cheated and failure
+        {true, 0x21, 0x11, 0, ch(1), 12, BadEnd}, // stacked, but no good reply: not counted
+        {true, 0x21, 0x11, 0, 0x01 | ch(4), 35}, // stacked with power up: no note stacked
+        {false, 0x21, 0x11, 0, 0x01 | ch(4), 40}, // its second copy: an extra reply
+        {true, 0x20, 0x11, 0, ch(6), 12, NotCounted}, // stacked where the tally counts none
+};
+
+ValidatorReply reply(const Step &step)
+{
+    ValidatorReply r;
+    r.bytes = {0x02, 0x0B, step.control, step.d0, step.d1, step.d2, 0, 0, 0, 0x03, 0};
+    for (int i = 1; i <= 8; ++i)
+        r.bytes[10] ^= r.bytes[i];
+    if (step.fault == BadChecksum)
+        r.bytes[10] ^= 0x40;
+    if (step.fault == BadEnd)
+        r.bytes[9] = 0x00;
+    return r;
+}
+
+void play(AcceptanceStatistics &statistics, const Step *steps, size_t count)
+{
+    qint64 now = 0;
+    qint64 sent = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const Step &step = steps[i];
+        if (step.send) {
+            now += 100;
+            sent = now;
+            statistics.addCommand(QByteArray::number(now), sent);
+        }
+        if (step.latency >= 0) {
+            statistics.addReply(reply(step), step.fault == Good || step.fault == NotCounted,
+                                step.fault != NotCounted, sent + step.latency);
+        }
+    }
+}
+
+TEST(AcceptanceStatistics, CountsABatchOfNotes)
+{
+    AcceptanceStatistics statistics;
+    play(statistics, batch, std::size(batch));
+
+    struct Expected
+    {
+        int channel, accepting, escrowed, stacked, returned, rejected;
+        double rate; // -1: no outcome
+    };
+    for (const Expected &e : {Expected{1, 0, 0, 0, 0, 0, -1}, Expected{2, 1, 0, 0, 0, 1, 0},
+                              Expected{3, 1, 1, 1, 0, 0, 1}, Expected{4, 0, 0, 0, 0, 0, -1},
+                              Expected{5, 1, 1, 0, 1, 0, 0}, Expected{6, 0, 0, 0, 0, 0, -1},
+                              Expected{0, 3, 2, 1, 1, 1, 1 / 3.0}}) {
+        SCOPED_TRACE(e.channel);
+        const ChannelFigures f = e.channel ? statistics.channel(e.channel) : statistics.total();
+        EXPECT_EQ(f.accepting, e.accepting);
+        EXPECT_EQ(f.escrowed, e.escrowed);
+        EXPECT_EQ(f.stacked, e.stacked);
+        EXPECT_EQ(f.returned, e.returned);
+        EXPECT_EQ(f.rejected, e.rejected);
+        EXPECT_DOUBLE_EQ(f.acceptanceRate().value_or(-1), e.rate);
+    }
+
+    const int events[] = {2, 1, 1, 1, 1, 1, 3}; // power up .. stacked
+    for (int i = 0; i < AcceptanceStatistics::eventKinds; ++i)
+        EXPECT_EQ(statistics.events(Event(i)), events[i]) << i;
+    EXPECT_EQ(statistics.statesEntered(State::Jammed), 1);
+    EXPECT_EQ(statistics.statesEntered(State::StackerFull), 1);
+    EXPECT_EQ(statistics.statesEntered(State::Calibration), 0);
+
+    const AcceptanceStatistics::Line &line = statistics.line();
+    EXPECT_EQ(line.frames, 21);
+    EXPECT_EQ(line.replies, 19);
+    EXPECT_EQ(line.noResponses, 2);
+    EXPECT_EQ(line.badChecksums, 1);
+    EXPECT_EQ(line.framingFailures, 2);
+    EXPECT_EQ(line.extraReplies, 1);
+
+    // 15 replies at 12 ms, then 13, 14, 20 and 35: the extra reply and the corrupt copy are
+    // not replies to their frames.
+    EXPECT_EQ(statistics.latencySamples(), 19);
+    EXPECT_EQ(statistics.latencyPercentile(0.5), 12);
+    EXPECT_EQ(statistics.latencyPercentile(0.9), 20);
+    EXPECT_EQ(statistics.worstLatency(), 35);
+}
+
+TEST(AcceptanceStatistics, OneStackedNotePerFrameBuilt)
+{
+    // The stacked report comes again after another reply, all for one frame: two reports, one
+    // note, as the tally counts it. The next frame's stacked report is a note again.
+    const Step steps[] = {{true, 0x20, 0x11, 0, ch(6), 12},
+                          {false, 0x21, 0x01, 0, 0, 14},
+                          {false, 0x20, 0x11, 0, ch(6), 16},
+                          {true, 0x21, 0x11, 0, ch(6), 12}};
+    AcceptanceStatistics statistics;
+    play(statistics, steps, std::size(steps));
+    EXPECT_EQ(statistics.events(Event::Stacked), 3);
+    EXPECT_EQ(statistics.channel(6).stacked, 2);
+}
+
+TEST(AcceptanceStatistics, LatencyPercentilesByNearestRank)
+{
+    AcceptanceStatistics statistics;
+    EXPECT_EQ(statistics.latencyPercentile(0.5), std::nullopt);
+    // 1 to 20 ms, out of order.
+    for (int i = 0; i < 20; ++i) {
+        statistics.addCommand(QByteArray::number(i), 1000 * i);
+        statistics.addReply(reply(batch[0]), true, true, 1000 * i + (i * 7) % 20 + 1);
+    }
+    EXPECT_EQ(statistics.latencyPercentile(0.5), 10);
+    EXPECT_EQ(statistics.latencyPercentile(0.95), 19);
+    EXPECT_EQ(statistics.latencyPercentile(0.99), 20);
+    EXPECT_EQ(statistics.worstLatency(), 20);
+}
+
+TEST(AcceptanceStatistics, ResetStartsAgainButKnowsTheLastReply)
+{
+    AcceptanceStatistics statistics;
+    play(statistics, batch, std::size(batch));
+    statistics.reset();
+    EXPECT_EQ(statistics.total().accepting, 0);
+    EXPECT_EQ(statistics.events(Event::PowerUp), 0);
+    EXPECT_EQ(statistics.line().frames, 0);
+    EXPECT_EQ(statistics.latencySamples(), 0);
+
+    const Step again[] = {{true, 0x20, 0x11, 0, ch(6), 12}, {true, 0x21, 0x11, 0, ch(6), 12}};
+    play(statistics, again, std::size(again));
+    EXPECT_EQ(statistics.events(Event::Stacked), 1);
+    EXPECT_EQ(statistics.channel(6).stacked, 1);
+    EXPECT_EQ(statistics.line().frames, 2);
+    EXPECT_EQ(statistics.line().replies, 2);
+}
+
+} // namespace

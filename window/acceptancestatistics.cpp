@@ -1,0 +1,336 @@
+#include "acceptancestatistics.h"
+
+#include "testermodel.h"
+
+#include <QJsonArray>
+#include <QStringList>
+
+#include <cmath>
+
+namespace {
+
+struct Bit
+{
+    int byte; // in the reply
+    quint8 mask;
+    const char *name;
+    const char *key; // in JSON
+};
+
+// In the order of AcceptanceStatistics::Event and ::State.
+constexpr Bit eventBits[] = {
+        {5, 0x01, "Power up", "powerUp"},  {5, 0x02, "Invalid command", "invalidCommand"},
+        {5, 0x04, "Failure", "failure"},   {4, 0x01, "Cheated", "cheated"},
+        {4, 0x02, "Rejected", "rejected"}, {3, 0x40, "Returned", "returned"},
+        {3, 0x10, "Stacked", "stacked"},
+};
+constexpr Bit stateBits[] = {
+        {4, 0x04, "Jammed", "jammed"},
+        {4, 0x08, "Stacker full", "stackerFull"},
+        {4, 0x40, "Calibration", "calibration"},
+};
+
+// data0 states that hold a note.
+constexpr quint8 accepting = 0x02;
+constexpr quint8 escrowed = 0x04;
+constexpr quint8 holdingNote = 0x02 | 0x04 | 0x08 | 0x20;
+
+bool isSet(const ValidatorReply &reply, const Bit &bit)
+{
+    return reply.bytes[size_t(bit.byte)] & bit.mask;
+}
+
+QJsonValue orNull(const std::optional<qint64> &value)
+{
+    return value ? QJsonValue(*value) : QJsonValue();
+}
+
+QString rateText(const ChannelFigures &figures)
+{
+    const std::optional<double> rate = figures.acceptanceRate();
+    return rate ? QStringLiteral("%1 %").arg(*rate * 100, 0, 'f', 1) : QStringLiteral("-");
+}
+
+} // namespace
+
+std::optional<double> ChannelFigures::acceptanceRate() const
+{
+    if (outcomes() == 0)
+        return std::nullopt;
+    return double(stacked) / outcomes();
+}
+
+AcceptanceStatistics::AcceptanceStatistics()
+{
+    clock.start();
+}
+
+void AcceptanceStatistics::follow(const TesterModel *model, QObject *context)
+{
+    QObject::connect(
+            model, &TesterModel::commandLogged, context,
+            [this](const HostCommand &command) { addCommand(command.frameText, clock.elapsed()); });
+    QObject::connect(model, &TesterModel::replyLogged, context,
+                     [this, model](const ValidatorReply &reply, bool shownAsReply) {
+                         addReply(reply, shownAsReply, model->members().pollMode != NegativeAck,
+                                  clock.elapsed());
+                     });
+    QObject::connect(model, &TesterModel::totalsReset, context, [this] { reset(); });
+}
+
+void AcceptanceStatistics::addCommand(const QByteArray &frame, qint64 steadyMs)
+{
+    timeOut();
+    if (frame != lastFrame)
+        countedSinceBuild = false;
+    lastFrame = frame;
+    ++lineCounts.frames;
+    lastSend = steadyMs;
+    awaiting = true;
+    ++changes;
+}
+
+void AcceptanceStatistics::addReply(const ValidatorReply &reply, bool shownAsReply,
+                                    bool countsNotes, qint64 steadyMs)
+{
+    ++changes;
+    if (!reply.checksumOk())
+        ++lineCounts.badChecksums;
+    const bool good = reply.isGood();
+    if (!good)
+        ++lineCounts.framingFailures;
+    // As the traffic record counts: a bad reply leaves its frame waiting for a good one.
+    if (!awaiting) {
+        ++lineCounts.extraReplies;
+    } else if (shownAsReply) {
+        awaiting = false;
+        ++lineCounts.replies;
+        ++latencies[steadyMs - *lastSend];
+        ++latencyCount;
+    }
+    if (good && (!lastGood || reply.bytes != lastGood->bytes))
+        addReport(reply, countsNotes);
+    if (good)
+        lastGood = reply;
+}
+
+void AcceptanceStatistics::timeOut()
+{
+    if (!awaiting)
+        return;
+    awaiting = false;
+    ++lineCounts.noResponses;
+    ++changes;
+}
+
+void AcceptanceStatistics::reset()
+{
+    // What is in flight stays: the next reply is judged against the one before it.
+    notes = {};
+    eventCounts = {};
+    stateCounts = {};
+    lineCounts = {};
+    latencies.clear();
+    latencyCount = 0;
+    ++changes;
+}
+
+void AcceptanceStatistics::addReport(const ValidatorReply &reply, bool countsNotes)
+{
+    for (int i = 0; i < eventKinds; ++i)
+        eventCounts[size_t(i)] += isSet(reply, eventBits[i]);
+    for (int i = 0; i < stateKinds; ++i) {
+        if (isSet(reply, stateBits[i]) && !(lastGood && isSet(*lastGood, stateBits[i])))
+            ++stateCounts[size_t(i)];
+    }
+
+    // The note's outcome is the event the receive side decodes, so that a note has one
+    // outcome and stacked notes are those the tally counts. A rejected or returned note that
+    // the reply does not name is the note seen before it.
+    const QString outcome = decodeReply(reply, {}).eventTag;
+    const int named = reply.noteIndex();
+    const int channel = named ? named : note.channel;
+    if (outcome == QLatin1String("STD")) {
+        if (countsNotes && !countedSinceBuild) {
+            countedSinceBuild = true;
+            if (named)
+                ++notes[size_t(named)].stacked;
+        }
+    } else if (outcome == QLatin1String("RTD")) {
+        ++notes[size_t(channel)].returned;
+    } else if (outcome == QLatin1String("REJ")) {
+        ++notes[size_t(channel)].rejected;
+    } else {
+        followNote(reply);
+        return;
+    }
+    note = {};
+}
+
+void AcceptanceStatistics::followNote(const ValidatorReply &reply)
+{
+    const int named = reply.noteIndex();
+    if (named && note.channel && named != note.channel)
+        note = {};
+    if (!named && !(reply.data0() & holdingNote)) {
+        note = {};
+        return;
+    }
+    if (named)
+        note.channel = named;
+    note.accepting = note.accepting || (reply.data0() & accepting);
+    note.escrowed = note.escrowed || (reply.data0() & escrowed);
+    // A note seen before its channel was known counts once the validator names it.
+    if (!note.channel)
+        return;
+    ChannelFigures &figures = notes[size_t(note.channel)];
+    if (note.accepting && !note.acceptingCounted) {
+        ++figures.accepting;
+        note.acceptingCounted = true;
+    }
+    if (note.escrowed && !note.escrowedCounted) {
+        ++figures.escrowed;
+        note.escrowedCounted = true;
+    }
+}
+
+ChannelFigures AcceptanceStatistics::total() const
+{
+    ChannelFigures sum;
+    for (const ChannelFigures &figures : notes) {
+        sum.accepting += figures.accepting;
+        sum.escrowed += figures.escrowed;
+        sum.stacked += figures.stacked;
+        sum.returned += figures.returned;
+        sum.rejected += figures.rejected;
+    }
+    return sum;
+}
+
+std::optional<qint64> AcceptanceStatistics::latencyPercentile(double fraction) const
+{
+    if (latencyCount == 0)
+        return std::nullopt;
+    const auto rank = qint64(std::ceil(fraction * latencyCount));
+    qint64 seen = 0;
+    for (const auto &[milliseconds, count] : latencies) {
+        seen += count;
+        if (seen >= rank)
+            return milliseconds;
+    }
+    return latencies.rbegin()->first;
+}
+
+std::optional<qint64> AcceptanceStatistics::worstLatency() const
+{
+    if (latencies.empty())
+        return std::nullopt;
+    return latencies.rbegin()->first;
+}
+
+QString AcceptanceStatistics::eventName(Event kind)
+{
+    return QLatin1String(eventBits[int(kind)].name);
+}
+
+QString AcceptanceStatistics::stateName(State kind)
+{
+    return QLatin1String(stateBits[int(kind)].name);
+}
+
+QString AcceptanceStatistics::notesText() const
+{
+    QStringList lines{
+            QStringLiteral("Channel  Accepting  Escrowed   Stacked  Returned  Rejected  Accepted")};
+    const auto row = [&lines](const QString &name, const ChannelFigures &figures) {
+        lines << QStringLiteral("%1  %2  %3  %4  %5  %6  %7")
+                         .arg(name, 7)
+                         .arg(figures.accepting, 9)
+                         .arg(figures.escrowed, 8)
+                         .arg(figures.stacked, 8)
+                         .arg(figures.returned, 8)
+                         .arg(figures.rejected, 8)
+                         .arg(rateText(figures), 8);
+    };
+    for (int i = 1; i <= channels; ++i)
+        row(QString::number(i), channel(i));
+    row(QStringLiteral("TOTAL"), total());
+
+    QStringList events;
+    for (int i = 0; i < eventKinds; ++i)
+        events << QStringLiteral("%1 %2")
+                          .arg(QString::fromLatin1(eventBits[i].name).toLower())
+                          .arg(eventCounts[size_t(i)]);
+    QStringList states;
+    for (int i = 0; i < stateKinds; ++i)
+        states << QStringLiteral("%1 %2")
+                          .arg(QString::fromLatin1(stateBits[i].name).toLower())
+                          .arg(stateCounts[size_t(i)]);
+    lines << QStringLiteral("Events: ") + events.join(QStringLiteral(", "))
+          << QStringLiteral("States entered: ") + states.join(QStringLiteral(", "));
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString AcceptanceStatistics::lineText() const
+{
+    QStringList lines{QStringLiteral("Frames sent       %1").arg(lineCounts.frames, 8)};
+    lines << QStringLiteral("Replies           %1").arg(lineCounts.replies, 8)
+          << QStringLiteral("No response       %1").arg(lineCounts.noResponses, 8)
+          << QStringLiteral("Bad checksums     %1").arg(lineCounts.badChecksums, 8)
+          << QStringLiteral("Framing failures  %1").arg(lineCounts.framingFailures, 8)
+          << QStringLiteral("Extra replies     %1").arg(lineCounts.extraReplies, 8);
+    if (latencyCount == 0) {
+        lines << QStringLiteral("Latency: no replies");
+    } else {
+        lines << QStringLiteral("Latency (ms): median %1, 95% %2, 99% %3, worst %4")
+                         .arg(*latencyPercentile(0.5))
+                         .arg(*latencyPercentile(0.95))
+                         .arg(*latencyPercentile(0.99))
+                         .arg(*worstLatency());
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QJsonObject AcceptanceStatistics::json() const
+{
+    const auto figuresJson = [](const ChannelFigures &figures) {
+        const std::optional<double> rate = figures.acceptanceRate();
+        return QJsonObject{
+                {QStringLiteral("accepting"), figures.accepting},
+                {QStringLiteral("escrowed"), figures.escrowed},
+                {QStringLiteral("stacked"), figures.stacked},
+                {QStringLiteral("returned"), figures.returned},
+                {QStringLiteral("rejected"), figures.rejected},
+                {QStringLiteral("acceptanceRate"), rate ? QJsonValue(*rate) : QJsonValue()}};
+    };
+    QJsonArray channelArray;
+    for (int i = 1; i <= channels; ++i) {
+        QJsonObject figures = figuresJson(channel(i));
+        figures.insert(QStringLiteral("channel"), i);
+        channelArray.append(figures);
+    }
+    QJsonObject events;
+    for (int i = 0; i < eventKinds; ++i)
+        events.insert(QLatin1String(eventBits[i].key), eventCounts[size_t(i)]);
+    QJsonObject states;
+    for (int i = 0; i < stateKinds; ++i)
+        states.insert(QLatin1String(stateBits[i].key), stateCounts[size_t(i)]);
+    return {
+            {QStringLiteral("frames"), lineCounts.frames},
+            {QStringLiteral("replies"), lineCounts.replies},
+            {QStringLiteral("noResponses"), lineCounts.noResponses},
+            {QStringLiteral("badChecksums"), lineCounts.badChecksums},
+            {QStringLiteral("framingFailures"), lineCounts.framingFailures},
+            {QStringLiteral("extraReplies"), lineCounts.extraReplies},
+            {QStringLiteral("notes"), channelArray},
+            {QStringLiteral("notesTotal"), figuresJson(total())},
+            {QStringLiteral("events"), events},
+            {QStringLiteral("statesEntered"), states},
+            {QStringLiteral("latency"),
+             QJsonObject{{QStringLiteral("replies"), latencyCount},
+                         {QStringLiteral("median"), orNull(latencyPercentile(0.5))},
+                         {QStringLiteral("p95"), orNull(latencyPercentile(0.95))},
+                         {QStringLiteral("p99"), orNull(latencyPercentile(0.99))},
+                         {QStringLiteral("worst"), orNull(worstLatency())}}},
+    };
+}

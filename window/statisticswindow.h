@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class AcceptanceStatistics;
+class QAreaSeries;
+class QLineSeries;
+class QValueAxis;
+
+namespace Ui {
+class StatisticsWindow;
+} // namespace Ui
+
+// The acceptance statistics of the tester window as tables, with a histogram of the reply
+// latency against the time a command and its reply take on the line. Modeless; it follows the
+// figures while it is shown, redrawing a few times a second at most.
+class StatisticsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // A command (8 bytes) and its reply (11 bytes) of 10 bits each at 9600 baud.
+    static constexpr double lineLimitMs = 19.8;
+
+    StatisticsWindow(const AcceptanceStatistics &statistics, QWidget *parent = nullptr);
+    ~StatisticsWindow() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void refresh();
+    void showNotes();
+    void showFigures();
+    void showLatency();
+
+    std::unique_ptr<Ui::StatisticsWindow> ui;
+    const AcceptanceStatistics &statistics;
+    QTimer refreshTimer;
+    quint64 shownRevision = 0;
+    bool shownOnce = false;
+    QLineSeries *histogram = nullptr;
+    QAreaSeries *histogramArea = nullptr;
+    QLineSeries *limit = nullptr;
+    QValueAxis *latencyAxis = nullptr;
+    QValueAxis *countAxis = nullptr;
+};
