@@ -75,8 +75,8 @@ void ProgramRun::start()
 {
     const QString copy = rig.configHome() + QStringLiteral("/bin/brisvel");
     QFile setup(rig.folder() + QStringLiteral("/SETUP.INI"));
-    if (!QDir(rig.configHome()).mkpath(QStringLiteral("bin")) || !QFile::copy(program, copy) || !setup.open(QIODevice::WriteOnly)
-        || setup.write(setupFile(interval)) < 0) {
+    if (!QDir(rig.configHome()).mkpath(QStringLiteral("bin")) || !QFile::copy(program, copy)
+        || !setup.open(QIODevice::WriteOnly) || setup.write(setupFile(interval)) < 0) {
         fail(QStringLiteral("cannot prepare %1").arg(rig.folder()));
         return;
     }
