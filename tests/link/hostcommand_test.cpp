@@ -1,3 +1,4 @@
+#include "frames.h"
 #include "hostcommand.h"
 #include "trafficlines.h"
 
@@ -10,10 +11,7 @@ namespace {
 constexpr std::array<int, 7> allTicked{1, 1, 1, 1, 1, 1, 1};
 constexpr std::array<int, 7> noneTicked{};
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
+using Frames::hex;
 
 struct FrameCase
 {

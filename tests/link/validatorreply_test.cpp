@@ -1,18 +1,13 @@
+#include "frames.h"
 #include "validatorreply.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-ValidatorReply reply(quint8 d0, quint8 d1, quint8 d2)
+ValidatorReply reply(int d0, int d1, int d2)
 {
-    ValidatorReply r;
-    r.bytes = {0x02, 0x0B, 0x20, d0, d1, d2, 0, 0, 0, 0x03, 0};
-    quint8 sum = 0;
-    for (int i = 1; i <= 8; ++i)
-        sum ^= r.bytes[i];
-    r.bytes[10] = sum;
-    return r;
+    return Frames::replyValue(Frames::reply({d0, d1, d2}));
 }
 
 struct DecodeCase
