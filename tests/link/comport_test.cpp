@@ -1,4 +1,5 @@
 #include "comport.h"
+#include "qtserialline.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,6 +8,33 @@
 
 namespace {
 
+TEST(LineSettings, TheTextGivesBaudParityDataAndStopBits)
+{
+    using P = QSerialPort;
+    const std::pair<const char *, std::optional<LineSettings>> cases[] = {
+            {"9600, E, 7, 1", LineSettings{9600, P::EvenParity, P::Data7, P::OneStop}},
+            {"9600,e,7,1", LineSettings{9600, P::EvenParity, P::Data7, P::OneStop}},
+            {" 19200 , O , 8 , 2 ", LineSettings{19200, P::OddParity, P::Data8, P::TwoStop}},
+            {"1200, N, 5, 1", LineSettings{1200, P::NoParity, P::Data5, P::OneStop}},
+            {"9600, E, 6, 2", LineSettings{9600, P::EvenParity, P::Data6, P::TwoStop}},
+            {"", std::nullopt},
+            {"9600, E, 7", std::nullopt},
+            {"9600, E, 7, 1, 1", std::nullopt},
+            {"0, E, 7, 1", std::nullopt},
+            {"-9600, E, 7, 1", std::nullopt},
+            {"fast, E, 7, 1", std::nullopt},
+            {"9600, M, 7, 1", std::nullopt},
+            {"9600, EO, 7, 1", std::nullopt},
+            {"9600, E, 4, 1", std::nullopt},
+            {"9600, E, 9, 1", std::nullopt},
+            {"9600, E, 77, 1", std::nullopt},
+            {"9600, E, 7, 0", std::nullopt},
+            {"9600, E, 7, 3", std::nullopt},
+            {"9600, E, 7, 1.5", std::nullopt}};
+    for (const auto &[text, settings] : cases)
+        EXPECT_EQ(parseLineSettings(text), settings) << text;
+}
+
 TEST(ComPort, NumbersAtOrBelowZeroResolveToNothing)
 {
     for (int n : {0, -1, -32768})
@@ -14,20 +42,29 @@ TEST(ComPort, NumbersAtOrBelowZeroResolveToNothing)
 }
 
 #ifndef Q_OS_WIN
-TEST(ComPort, WithoutALinkPortNIsTtySNMinusOne)
-{
-    QTemporaryDir dir;
-    EXPECT_EQ(comPortDevice(1, dir.path()), "/dev/ttyS0");
-    EXPECT_EQ(comPortDevice(4, dir.path()), "/dev/ttyS3");
-}
-
-TEST(ComPort, ALinkInThePortsFolderWins)
+TEST(ComPort, ALinkInThePortsFolderWinsOverTtySNMinusOne)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
     ASSERT_TRUE(QFile::link("/dev/ttyUSB0", comPortLink(3, dir.path())));
     EXPECT_EQ(comPortDevice(3, dir.path()), "/dev/ttyUSB0");
-    EXPECT_EQ(comPortDevice(2, dir.path()), "/dev/ttyS1");
+    EXPECT_EQ(comPortDevice(1, dir.path()), "/dev/ttyS0");
+    EXPECT_EQ(comPortDevice(4, dir.path()), "/dev/ttyS3");
+}
+
+// The serial line puts the diagnosis into its error detail when a device cannot be opened.
+TEST(ComPort, AMissingDeviceIsNamedWithTheWayToLinkOne)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
+    const QString gone = dir.filePath("gone");
+    ASSERT_TRUE(QFile::link(gone, comPortLink(4, dir.path())));
+    QtSerialLine line(dir.path());
+    ASSERT_TRUE(line.setCommPort(4));
+    EXPECT_FALSE(line.open());
+    EXPECT_TRUE(line.errorDetail().startsWith("Device: " + gone + "\nReason: "))
+            << qPrintable(line.errorDetail());
+    EXPECT_TRUE(line.errorDetail().contains("COM4 is linked to " + gone));
 }
 
 TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)

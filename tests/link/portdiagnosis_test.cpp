@@ -1,10 +1,4 @@
-#include "comport.h"
 #include "portdiagnosis.h"
-#include "qtserialline.h"
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -18,28 +12,16 @@ constexpr uint alice = 1000;
 
 // COM3 linked to a USB adapter of group dialout, crw-rw----, tried by alice, who is in no
 // group but her own.
-PortFailure adapterOfDialout()
-{
-    PortFailure failure;
-    failure.comNumber = 3;
-    failure.device = QStringLiteral("/dev/ttyUSB0");
-    failure.link = QStringLiteral("/data/ports/com3");
-    failure.linked = true;
-    failure.error = QSerialPort::PermissionError;
-    failure.reason = QStringLiteral("Permission denied");
-    failure.status.known = true;
-    failure.status.exists = true;
-    failure.status.characterDevice = true;
-    failure.status.ownerName = QStringLiteral("root");
-    failure.status.groupId = dialout;
-    failure.status.groupName = QStringLiteral("dialout");
-    failure.status.permissions = 0660;
-    failure.user.id = alice;
-    failure.user.name = QStringLiteral("alice");
-    failure.user.sessionGroups = {alice};
-    failure.user.accountGroups = {alice};
-    return failure;
-}
+const PortFailure adapterOfDialout{
+        .comNumber = 3,
+        .device = "/dev/ttyUSB0",
+        .link = "/data/ports/com3",
+        .linked = true,
+        .error = QSerialPort::PermissionError,
+        .reason = "Permission denied",
+        .status = {true, true, true, false, 0, "root", dialout, "dialout", 0660},
+        .user = {alice, "alice", {alice}, {alice}},
+        .holder = {}};
 
 struct DiagnosisCase
 {
@@ -59,7 +41,7 @@ class PortDiagnosisTest : public testing::TestWithParam<DiagnosisCase>
 
 TEST_P(PortDiagnosisTest, SaysWhatIsWrongAndWhatToDo)
 {
-    PortFailure failure = adapterOfDialout();
+    PortFailure failure = adapterOfDialout;
     GetParam().change(failure);
     const QString text = portDiagnosis(failure);
     EXPECT_TRUE(text.startsWith(
@@ -206,23 +188,5 @@ TEST(DeviceModeText, ReadsAsLsShowsIt)
     EXPECT_EQ(deviceModeText(0600), "crw-------");
     EXPECT_EQ(deviceModeText(0777), "crwxrwxrwx");
 }
-
-#ifdef Q_OS_UNIX
-// The serial line puts the diagnosis into its error detail when a device cannot be opened.
-TEST(QtSerialLineDiagnosis, MissingDevicesAreNamedWithTheWayToLinkOne)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
-    const QString gone = dir.filePath("gone");
-    ASSERT_TRUE(QFile::link(gone, comPortLink(4, dir.path())));
-
-    QtSerialLine line(dir.path());
-    ASSERT_TRUE(line.setCommPort(4));
-    EXPECT_FALSE(line.open());
-    EXPECT_TRUE(line.errorDetail().startsWith("Device: " + gone + "\nReason: "))
-            << qPrintable(line.errorDetail());
-    EXPECT_TRUE(line.errorDetail().contains("COM4 is linked to " + gone));
-}
-#endif
 
 } // namespace

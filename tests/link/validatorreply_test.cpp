@@ -1,9 +1,12 @@
 #include "frames.h"
+#include "trafficlines.h"
 #include "validatorreply.h"
 
 #include <gtest/gtest.h>
 
 namespace {
+
+using Frames::hex;
 
 ValidatorReply reply(int d0, int d1, int d2)
 {
@@ -13,36 +16,30 @@ ValidatorReply reply(int d0, int d1, int d2)
 struct DecodeCase
 {
     const char *name;
-    quint8 d0, d1, d2;
+    int d0, d1, d2;
     const char *stateText;
     const char *stateTag;
     const char *eventText; // before the note-index rule empties it
     const char *eventTag;
-    bool stacked;
 };
 
 const DecodeCase decodeCases[] = {
-        {"idle", 0x01, 0, 0, "IDLING", "   ", "", "   ", false},
-        {"accepting", 0x02, 0, 0, "ACCEPTING", "ACC", "", "   ", false},
-        {"escrowedAndStacking", 0x0C, 0, 0, "STACKING", "STK", "", "   ", false},
-        {"jammedAndFull", 0, 0x0C, 0, "STACKER FULL", "JAM", "", "   ", false},
-        {"calibration", 0, 0x40, 0, "CALIBRATION", "CAL", "", "   ", false},
-        {"returning", 0x20, 0, 0, "RETURNING", "RTN", "", "   ", false},
-        {"noStateBitKeepsOld", 0, 0, 0, "OLD", "   ", "", "   ", false},
-        {"stacked", 0x10, 0, 0, "OLD", "   ", "STACKED", "STD", true},
-        {"stackedAndPowerUp", 0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR", false},
-        {"stackedAndReturned", 0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD", false},
-        {"stackedAndCheated", 0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT", false},
-        {"stackedAndRejected", 0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ", false},
-        {"stackedAndInvalid", 0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV", false},
-        {"stackedAndFailure", 0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD", true},
-        {"failureAlone", 0, 0, 0x04, "OLD", "   ", "FAILURE", "   ", false},
+        {"idle", 0x01, 0, 0, "IDLING", "   ", "", "   "},
+        {"accepting", 0x02, 0, 0, "ACCEPTING", "ACC", "", "   "},
+        {"escrowedAndStacking", 0x0C, 0, 0, "STACKING", "STK", "", "   "},
+        {"jammedAndFull", 0, 0x0C, 0, "STACKER FULL", "JAM", "", "   "},
+        {"calibration", 0, 0x40, 0, "CALIBRATION", "CAL", "", "   "},
+        {"returning", 0x20, 0, 0, "RETURNING", "RTN", "", "   "},
+        {"noStateBitKeepsOld", 0, 0, 0, "OLD", "   ", "", "   "},
+        {"stacked", 0x10, 0, 0, "OLD", "   ", "STACKED", "STD"},
+        {"stackedAndPowerUp", 0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR"},
+        {"stackedAndReturned", 0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD"},
+        {"stackedAndCheated", 0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT"},
+        {"stackedAndRejected", 0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ"},
+        {"stackedAndInvalid", 0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV"},
+        {"stackedAndFailure", 0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD"},
+        {"failureAlone", 0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
 };
-
-void PrintTo(const DecodeCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class DecodeTest : public testing::TestWithParam<DecodeCase>
 { };
@@ -52,12 +49,11 @@ TEST_P(DecodeTest, StateAndEventPrecedence)
     const DecodeCase &c = GetParam();
     // The previous reply had the same (absent) note index, so the event stays.
     const DecodedReply d = decodeReply(reply(c.d0, c.d1, c.d2), {"OLD", "", " "});
-    EXPECT_EQ(d.memory.stateText, QLatin1String(c.stateText));
-    EXPECT_EQ(d.stateTag, QLatin1String(c.stateTag));
-    EXPECT_EQ(d.memory.eventText, QLatin1String(c.eventText));
-    EXPECT_EQ(d.eventTag, QLatin1String(c.eventTag));
-    EXPECT_EQ(d.stacked(), c.stacked);
     EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(c.stateText));
+    EXPECT_EQ(d.stateTag, c.stateTag);
+    EXPECT_EQ(d.memory.eventText, c.eventText);
+    EXPECT_EQ(d.eventTag, c.eventTag);
+    EXPECT_EQ(d.stacked(), QLatin1String(c.eventTag) == "STD");
 }
 
 INSTANTIATE_TEST_SUITE_P(ValidatorReply, DecodeTest, testing::ValuesIn(decodeCases),
@@ -65,32 +61,27 @@ INSTANTIATE_TEST_SUITE_P(ValidatorReply, DecodeTest, testing::ValuesIn(decodeCas
 
 TEST(ValidatorReply, NoteIndexAndItsText)
 {
+    const char *texts[] = {" ", "1", "2", "3", "4", "5", "6", "7"};
     for (int n = 0; n <= 7; ++n) {
-        const DecodedReply d = decodeReply(reply(0x01, 0, quint8(n << 3) | 0xC0), {});
+        const DecodedReply d = decodeReply(reply(0x01, 0, (n << 3) | 0xC0), {});
         EXPECT_EQ(d.noteIndex, n);
-        EXPECT_EQ(d.noteIndexText, n ? QString::number(n) : QString(" "));
+        EXPECT_EQ(d.noteIndexText, texts[n]);
     }
 }
 
 TEST(ValidatorReply, EventDisplayFollowsTheNoteIndex)
 {
-    DecodeMemory memory;
     // The very first reply always empties the event: nothing was shown before it.
-    DecodedReply d = decodeReply(reply(0x01, 0x02, 0), memory);
+    DecodedReply d = decodeReply(reply(0x01, 0x02, 0), {});
     EXPECT_EQ(d.eventTag, "REJ");
     EXPECT_EQ(d.eventCaption("5"), " ");
-
     d = decodeReply(reply(0x01, 0x02, 0), d.memory);
     EXPECT_EQ(d.eventCaption("5"), " REJECTED");
-
     d = decodeReply(reply(0x01, 0, 3 << 3), d.memory);
     EXPECT_EQ(d.eventCaption("5"), " ");
-
     d = decodeReply(reply(0x08, 0, 5 << 3), d.memory);
     d = decodeReply(reply(0x10, 0, 5 << 3), d.memory);
     EXPECT_EQ(d.eventCaption("50"), " STACKED 50");
-    EXPECT_TRUE(d.stacked());
-
     // A new note index empties the display even when its reply carries an event.
     d = decodeReply(reply(0x10, 0, 6 << 3), d.memory);
     EXPECT_EQ(d.eventCaption("100"), " ");
@@ -99,35 +90,40 @@ TEST(ValidatorReply, EventDisplayFollowsTheNoteIndex)
 
 TEST(ValidatorReply, GoodOnlyWithItsFrameBytesAndChecksum)
 {
-    const struct
-    {
-        const char *hex;
-        bool checksumOk;
-        bool good;
-    } frames[] = {
-            {"020B20010000000000032A", true, true},  {"020B20010000000000032B", false, false},
-            {"020C20010000000000032D", true, false}, {"020B20010000000000042A", true, false},
-            {"030B20010000000000032A", true, false},
+    const std::tuple<const char *, bool, bool> frames[] = {
+            {"02 0B 20 01 00 00 00 00 00 03 2A", true, true},
+            {"02 0B 20 01 00 00 00 00 00 03 2B", false, false},
+            {"02 0C 20 01 00 00 00 00 00 03 2D", true, false},
+            {"02 0B 20 01 00 00 00 00 00 04 2A", true, false},
+            {"03 0B 20 01 00 00 00 00 00 03 2A", true, false},
+            // Bytes 6 to 8 are not interpreted, but the checksum covers them.
+            {"02 0B 20 01 00 00 0A 0B 0C 03 27", true, true},
+            {"02 0B 20 01 00 00 0A 0B 0C 03 2B", false, false},
+            {"02 0B 20 01 00 00 0A 0B 0C 03 2C", false, false},
     };
-    for (const auto &frame : frames) {
-        ValidatorReply r;
-        const QByteArray bytes = QByteArray::fromHex(frame.hex);
-        std::copy(bytes.begin(), bytes.end(), r.bytes.begin());
-        EXPECT_EQ(r.checksumOk(), frame.checksumOk) << frame.hex;
-        EXPECT_EQ(r.isGood(), frame.good) << frame.hex;
+    for (const auto &[text, checksumOk, good] : frames) {
+        const ValidatorReply r = Frames::replyValue(hex(text));
+        EXPECT_EQ(r.checksumOk(), checksumOk) << text;
+        EXPECT_EQ(r.isGood(), good) << text;
     }
 }
 
 TEST(ValidatorReply, ReadMustStartWithTheStartByteAndHoldElevenBytes)
 {
-    const QByteArray good = QByteArray::fromHex("020B2001000000000003FF");
+    const QByteArray good = hex("02 0B 20 01 00 00 00 00 00 03 FF");
     ASSERT_TRUE(ValidatorReply::fromRead(good));
     EXPECT_FALSE(ValidatorReply::fromRead(good.left(10)));
     EXPECT_FALSE(ValidatorReply::fromRead("\x03" + good.mid(1)));
-
-    const auto longer = ValidatorReply::fromRead(good + QByteArray::fromHex("0203"));
+    const auto longer = ValidatorReply::fromRead(good + hex("02 03"));
     ASSERT_TRUE(longer);
     EXPECT_EQ(longer->bytes[10], 0xFF);
+}
+
+TEST(ValidatorReply, LogLines)
+{
+    const ValidatorReply r = Frames::replyValue(hex("02 0B 21 10 00 28 A0 FF 00 03 7D"));
+    EXPECT_EQ(replyLine(r, "STK", "5", "STD"), " 02 0B 21 10 00 28 A0 FF 00 03 7D STK 5 STD");
+    EXPECT_EQ(noResponseLine(), "       NO RESPONSE!  TIMEOUT");
 }
 
 } // namespace
