@@ -48,25 +48,21 @@ const FrameCase frameCases[] = {
         {"noneNoEscrow", {none, false, false, true, false, 0}, " 02 08 10 00 00 00 03 18    "},
 };
 
-class FrameTest : public testing::TestWithParam<FrameCase>
-{ };
-
-TEST_P(FrameTest, BuildsTheFrameByteForByte)
+TEST(HostCommand, BuildsTheFrameByteForByte)
 {
-    const FrameCase &c = GetParam();
-    const BuildResult r = BuildCommand(c.in);
-    EXPECT_EQ(sentFrameLine(r.command), c.line);
-    EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, c.line);
-    EXPECT_EQ(r.command.checksum, quint8(r.command.frameText.back()));
-    const auto &[stack, ret, hostState] = byTag.at(r.command.tag);
-    EXPECT_EQ(r.stackRequest, stack);
-    EXPECT_EQ(r.returnRequest, ret);
-    EXPECT_EQ(r.hostState, hostState);
-    EXPECT_EQ(r.ackToggle, !c.in.ackToggle);
+    for (const FrameCase &c : frameCases) {
+        SCOPED_TRACE(c.name);
+        const BuildResult r = BuildCommand(c.in);
+        EXPECT_EQ(sentFrameLine(r.command), c.line);
+        EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, c.line);
+        EXPECT_EQ(r.command.checksum, quint8(r.command.frameText.back()));
+        const auto &[stack, ret, hostState] = byTag.at(r.command.tag);
+        EXPECT_EQ(r.stackRequest, stack);
+        EXPECT_EQ(r.returnRequest, ret);
+        EXPECT_EQ(r.hostState, hostState);
+        EXPECT_EQ(r.ackToggle, !c.in.ackToggle);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(HostCommand, FrameTest, testing::ValuesIn(frameCases),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(HostCommand, NeverBuiltFrameShowsZerosAndNoTag)
 {
@@ -106,23 +102,19 @@ const DecodeCase decodeCases[] = {
         {"failureAlone", 0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
 };
 
-class DecodeTest : public testing::TestWithParam<DecodeCase>
-{ };
-
-TEST_P(DecodeTest, StateAndEventPrecedence)
+TEST(ValidatorReply, StateAndEventPrecedence)
 {
-    const DecodeCase &c = GetParam();
-    // The previous reply had the same (absent) note index, so the event stays.
-    const DecodedReply d = decodeReply(reply(c.d0, c.d1, c.d2), {"OLD", "", " "});
-    EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(c.stateText));
-    EXPECT_EQ(d.stateTag, c.stateTag);
-    EXPECT_EQ(d.memory.eventText, c.eventText);
-    EXPECT_EQ(d.eventTag, c.eventTag);
-    EXPECT_EQ(d.stacked(), QLatin1String(c.eventTag) == "STD");
+    for (const DecodeCase &c : decodeCases) {
+        SCOPED_TRACE(c.name);
+        // The previous reply had the same (absent) note index, so the event stays.
+        const DecodedReply d = decodeReply(reply(c.d0, c.d1, c.d2), {"OLD", "", " "});
+        EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(c.stateText));
+        EXPECT_EQ(d.stateTag, c.stateTag);
+        EXPECT_EQ(d.memory.eventText, c.eventText);
+        EXPECT_EQ(d.eventTag, c.eventTag);
+        EXPECT_EQ(d.stacked(), QLatin1String(c.eventTag) == "STD");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(ValidatorReply, DecodeTest, testing::ValuesIn(decodeCases),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ValidatorReply, NoteIndexAndItsText)
 {
