@@ -84,15 +84,13 @@ TEST(SetupFile, EveryValueSurvivesARoundTrip)
     EXPECT_EQ(formatSetup(read), file);
 }
 
-TEST(SetupFile, LineBreaksInsideTextsDoNotShiftLaterLines)
+// Reading takes a text back only up to its line end; written whole, it would shift later lines.
+TEST(SetupFile, TextsAreWrittenUpToTheirFirstLineBreak)
 {
-    SetupSettings settings = SetupSettings::defaults(HighColour);
+    SetupSettings settings = SetupSettings::defaults(Colour256);
     settings.pollRate = "12\r\n34";
-    settings.channelStates[6] = 0;
-    const SetupSettings read = parseSetupText(QString::fromLatin1(formatSetup(settings)),
-                                              HighColour);
-    EXPECT_EQ(read.pollRate, "12");
-    EXPECT_EQ(read.channelStates[6], 0);
+    settings.channelValues[0] = "5\n6";
+    EXPECT_EQ(formatSetup(settings), withLine(4, "5", withLine(3, "12")).toLatin1());
 }
 
 TEST(SetupFile, ReadNextSettingSkipsOneCharacterAfterTheFirstEquals)
