@@ -6,6 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 TEST(LineSettings, TheTextGivesBaudParityDataAndStopBits)
@@ -65,6 +71,28 @@ TEST(ComPort, AMissingDeviceIsNamedWithTheWayToLinkOne)
     EXPECT_TRUE(line.errorDetail().startsWith("Device: " + gone + "\nReason: "))
             << qPrintable(line.errorDetail());
     EXPECT_TRUE(line.errorDetail().contains("COM4 is linked to " + gone));
+}
+
+// The settings reach the device, read back on a pseudo-terminal. Its driver always keeps 8 data
+// bits without a parity bit, but keeps the choice of odd parity and of two stop bits.
+TEST(ComPort, TheLineOpensWithTheSettingsOfItsText)
+{
+    QTemporaryDir dir;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
+    ASSERT_TRUE(QFile::link(ptsname(master), comPortLink(2, dir.path())));
+    const std::tuple<const char *, tcflag_t, speed_t> cases[] = {
+            {"9600, E, 7, 1", 0, B9600}, {"19200, O, 8, 2", PARODD | CSTOPB, B19200}};
+    for (const auto &[text, flags, speed] : cases) {
+        QtSerialLine line(dir.path());
+        ASSERT_TRUE(line.setCommPort(2) && line.setSettings(text) && line.open()) << text;
+        termios settings{};
+        ASSERT_EQ(tcgetattr(master, &settings), 0);
+        EXPECT_EQ(settings.c_cflag & (PARODD | CSTOPB), flags) << text;
+        EXPECT_EQ(cfgetospeed(&settings), speed) << text;
+    }
+    ::close(master);
 }
 
 TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
