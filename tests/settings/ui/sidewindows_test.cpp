@@ -63,13 +63,13 @@ void click(QWidget *window, const char *button)
     QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
 }
 
-QLineEdit *box(QWidget *dialog, int i)
+QLineEdit *box(const QWidget *dialog, int i)
 {
     return dialog->findChild<QLineEdit *>(QStringLiteral("Text1_%1").arg(i));
 }
 
 // The seven boxes' texts, "|" between them.
-QString boxTexts(QWidget *dialog)
+QString boxTexts(const QWidget *dialog)
 {
     QStringList texts;
     for (int i = 0; i < 7; ++i)
@@ -102,31 +102,24 @@ protected:
     FakeChannels channels;
 };
 
-TEST_F(SideWindowTest, AboutOpensOneConfigurationsDialogAndCloses)
+// The close box opens nothing; Configurations opens the one dialog, or brings it to the front.
+TEST_F(SideWindowTest, AboutClosesAndOpensOneConfigurationsDialog)
 {
     channels.captions[6] = "200";
-    QPointer<AboutWindow> about = open<AboutWindow>();
-    QSignalSpy closed(about.data(), &AboutWindow::closed);
-    click(about, "Command1");
-    EXPECT_TRUE(gone(about));
-    EXPECT_EQ(closed.count(), 1);
-    const QList<ConfigDialog *> dialogs = openWindows<ConfigDialog>();
-    ASSERT_EQ(dialogs.size(), 1);
-    EXPECT_EQ(dialogs.front()->parentWidget(), nullptr);
-    EXPECT_EQ(boxTexts(dialogs.front()), "1|2|5|10|20|50|200");
-    // Asked again, the open dialog comes to the front; no second one opens.
-    click(open<AboutWindow>(), "Command1");
-    EXPECT_EQ(openWindows<ConfigDialog>(), dialogs);
-}
-
-TEST_F(SideWindowTest, AboutsCloseBoxOpensNothing)
-{
-    QPointer<AboutWindow> about = open<AboutWindow>();
-    QSignalSpy closed(about.data(), &AboutWindow::closed);
-    about->windowHandle()->close();
-    EXPECT_TRUE(gone(about));
-    EXPECT_EQ(closed.count(), 1);
-    EXPECT_TRUE(openWindows<QWidget>().isEmpty());
+    for (const char *button : {"", "Command1", "Command1"}) {
+        QPointer<AboutWindow> about = open<AboutWindow>();
+        QSignalSpy closed(about.data(), &AboutWindow::closed);
+        if (*button)
+            click(about, button);
+        else
+            about->windowHandle()->close();
+        EXPECT_TRUE(gone(about));
+        EXPECT_EQ(closed.count(), 1);
+        EXPECT_EQ(openWindows<ConfigDialog>().size(), *button ? 1 : 0);
+    }
+    const ConfigDialog *dialog = openWindows<ConfigDialog>().value(0);
+    ASSERT_TRUE(dialog && !dialog->parentWidget());
+    EXPECT_EQ(boxTexts(dialog), "1|2|5|10|20|50|200");
 }
 
 // Both go with the tester window; the About window says nothing, the dialog writes nothing.
