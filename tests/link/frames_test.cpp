@@ -1,5 +1,6 @@
 #include "frames.h"
 #include "hostcommand.h"
+#include "printers.h"
 #include "trafficlines.h"
 #include "validatorreply.h"
 

@@ -3,6 +3,7 @@
 #include "colorsheme.h"
 #include "configdialog.h"
 #include "displayprofile.h"
+#include "printers.h"
 #include "setupfile.h"
 #include "startup.h"
 
@@ -19,13 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <vector>
-
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
