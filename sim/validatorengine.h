@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channels.h"
 #include "replysource.h"
 
 #include <QStringList>
@@ -35,7 +36,6 @@ public:
     };
 
     static constexpr int replyLength = 11;
-    static constexpr int channelCount = 7;
 
     // "framing", "event-life", ...: the names of the misbehaviours, None left out.
     static QStringList misbehaviourNames();
