@@ -6,6 +6,32 @@
 #include <array>
 #include <optional>
 
+// The bits of a reply, which the validator sets and the host reads.
+namespace ReplyBits {
+constexpr quint8 replyControl = 0x20;
+constexpr quint8 ackBit = 0x01; // of the control byte, as in the command it answers
+// data0 (byte 3).
+constexpr quint8 idling = 0x01;
+constexpr quint8 accepting = 0x02;
+constexpr quint8 escrowed = 0x04;
+constexpr quint8 stacking = 0x08;
+constexpr quint8 stackedEvent = 0x10;
+constexpr quint8 returning = 0x20;
+constexpr quint8 returnedEvent = 0x40;
+// data1 (byte 4).
+constexpr quint8 cheatedEvent = 0x01;
+constexpr quint8 rejectedEvent = 0x02;
+constexpr quint8 jammed = 0x04;
+constexpr quint8 stackerFull = 0x08;
+constexpr quint8 calibration = 0x40;
+// data2 (byte 5): events, and the note's channel in bits 3 to 5.
+constexpr quint8 powerUpEvent = 0x01;
+constexpr quint8 invalidCommandEvent = 0x02;
+constexpr quint8 failureEvent = 0x04;
+constexpr quint8 noteIndexMask = 0x38;
+constexpr int noteIndexShift = 3;
+} // namespace ReplyBits
+
 // The validator's 11-byte reply: 02 0B control data0 .. data5 03 checksum. Only the frame bytes,
 // the checksum and the bits of bytes 3 to 5 are interpreted; the other bytes are kept and logged
 // as they came.
@@ -27,8 +53,11 @@ struct ValidatorReply
     // A reply to take in: start byte, length byte, end byte and checksum all right. Anything else
     // is line noise or a damaged reply, and is not decoded.
     bool isGood() const;
-    bool escrowed() const { return data0() & 0x04; }
-    int noteIndex() const { return (data2() & 0x38) / 8; }
+    bool escrowed() const { return data0() & ReplyBits::escrowed; }
+    int noteIndex() const
+    {
+        return (data2() & ReplyBits::noteIndexMask) >> ReplyBits::noteIndexShift;
+    }
 };
 
 // The texts that outlive one reply: the displays keep the last state and event.

@@ -5,21 +5,12 @@
 namespace {
 
 constexpr int frameLength = ValidatorReply::length;
-constexpr quint8 replyControl = 0x20;
-constexpr quint8 ackBit = 0x01;
+using namespace ReplyBits;
+
 // The event bits of reply bytes 3, 4 and 5.
 constexpr quint8 eventMasks[3] = {0x50, 0x03, 0x07};
-constexpr quint8 stackedEvent = 0x10;
-constexpr quint8 returnedEvent = 0x40;
-constexpr quint8 rejectedEvent = 0x02;
-constexpr quint8 powerUpEvent = 0x01;
-constexpr quint8 invalidCommandEvent = 0x02;
 // Reply byte 3's note states.
-constexpr quint8 accepting = 0x02;
-constexpr quint8 escrowedState = 0x04;
-constexpr quint8 stacking = 0x08;
-constexpr quint8 returning = 0x20;
-constexpr quint8 noteStates = accepting | escrowedState | stacking | returning;
+constexpr quint8 noteStates = accepting | escrowed | stacking | returning;
 
 using Phase = ConformanceCheck::Phase;
 
@@ -55,7 +46,7 @@ Phase reportedPhase(quint8 data0)
         return Phase::Returning;
     if (data0 & stacking)
         return Phase::Stacking;
-    if (data0 & escrowedState)
+    if (data0 & escrowed)
         return Phase::Escrowed;
     if (data0 & accepting)
         return Phase::Accepting;
@@ -269,7 +260,7 @@ void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &r
     case Phase::Escrowed:
         if (note.phase != Phase::Accepting && note.phase != Phase::Escrowed)
             why = QStringLiteral("escrowed after %1").arg(phaseName(note.phase));
-        else if (channel < 1 || channel > 7)
+        else if (channel < 1 || channel > channelCount)
             why = QStringLiteral("escrowed with no note index");
         else if (!(byteAt(command, 3) & (1 << (channel - 1))))
             why = QStringLiteral("escrowed a note of channel %1, which the frame disables")

@@ -7,28 +7,7 @@
 
 namespace {
 
-constexpr quint8 replyControl = 0x20;
-constexpr quint8 ackBit = 0x01;
-
-// Reply data0.
-constexpr quint8 idling = 0x01;
-constexpr quint8 accepting = 0x02;
-constexpr quint8 escrowed = 0x04;
-constexpr quint8 stacking = 0x08;
-constexpr quint8 stackedEvent = 0x10;
-constexpr quint8 returning = 0x20;
-constexpr quint8 returnedEvent = 0x40;
-// Reply data1.
-constexpr quint8 cheatedEvent = 0x01;
-constexpr quint8 rejectedEvent = 0x02;
-constexpr quint8 jammed = 0x04;
-constexpr quint8 stackerFull = 0x08;
-constexpr quint8 calibration = 0x40;
-// Reply data2.
-constexpr quint8 powerUpEvent = 0x01;
-constexpr quint8 invalidCommandEvent = 0x02;
-constexpr quint8 failureEvent = 0x04;
-constexpr int noteIndexShift = 3;
+using namespace ReplyBits;
 
 // A note is reported as accepting for this many replies before it is judged.
 constexpr int acceptingSteps = 2;

@@ -2,6 +2,7 @@
 
 #include "channels.h"
 #include "replysource.h"
+#include "validatorreply.h"
 
 #include <QStringList>
 
@@ -35,7 +36,7 @@ public:
         NotePaths
     };
 
-    static constexpr int replyLength = 11;
+    static constexpr int replyLength = ValidatorReply::length;
 
     // "framing", "event-life", ...: the names of the misbehaviours, None left out.
     static QStringList misbehaviourNames();

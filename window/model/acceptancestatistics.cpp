@@ -30,10 +30,10 @@ constexpr Bit stateBits[] = {
         {4, 0x40, "Calibration", "calibration"},
 };
 
+using namespace ReplyBits;
+
 // data0 states that hold a note.
-constexpr quint8 accepting = 0x02;
-constexpr quint8 escrowed = 0x04;
-constexpr quint8 holdingNote = 0x02 | 0x04 | 0x08 | 0x20;
+constexpr quint8 holdingNote = accepting | escrowed | stacking | returning;
 
 bool isSet(const ValidatorReply &reply, const Bit &bit)
 {
