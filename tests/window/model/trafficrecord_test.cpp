@@ -58,7 +58,7 @@ struct RecordCase
     const char *name;
     QList<Event> events;
     const char *lastLine; // without its time
-    int frames, replies, noResponses, badChecksums, extraReplies;
+    std::array<int, 5> counts; // frames, replies, no responses, bad checksums, extra replies
 };
 
 void PrintTo(const RecordCase &c, std::ostream *os)
@@ -89,12 +89,9 @@ TEST_P(TrafficRecordCases, LastLineAndCounts)
         }
     }
     EXPECT_EQ(withoutTime(record.lines().last()), c.lastLine);
-    const TrafficCounts &counts = record.counts();
-    EXPECT_EQ(counts.frames, c.frames);
-    EXPECT_EQ(counts.replies, c.replies);
-    EXPECT_EQ(counts.noResponses, c.noResponses);
-    EXPECT_EQ(counts.badChecksums, c.badChecksums);
-    EXPECT_EQ(counts.extraReplies, c.extraReplies);
+    const TrafficCounts &n = record.counts();
+    EXPECT_EQ((std::array{n.frames, n.replies, n.noResponses, n.badChecksums, n.extraReplies}),
+              c.counts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -104,78 +101,46 @@ INSTANTIATE_TEST_SUITE_P(
                            {{Send, 0}, {Reply, 21, stacked5}},
                            " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     21 ms  -             STACKED",
-                           1,
-                           1,
-                           0,
-                           0,
-                           0},
+                           {1, 1, 0, 0, 0}},
                 RecordCase{"NoReplyBeforeTheNextSend",
                            {{Send, 0}, {Send, 100}, {Reply, 120}, {Send, 200}, {TimeOut, 0}},
                            " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
                            "    <time>         -  -             -",
-                           3,
-                           1,
-                           2,
-                           0,
-                           0},
+                           {3, 1, 2, 0, 0}},
                 RecordCase{"StillWaiting",
                            {{Send, 0}},
                            " 02 08 10 7F 10 00 03 77                                               "
                            "    <time>         -  -             -            # no reply yet",
-                           1,
-                           0,
-                           0,
-                           0,
-                           0},
+                           {1, 0, 0, 0, 0}},
                 RecordCase{"BadChecksumStandsAsNoResponse",
                            {{Send, 0}, {BadReply, 15, badIdle}},
                            " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
                            "    <time>     15 ms  -             -            # bad checksum: 02 0B "
                            "20 02 00 00 00 00 00 03 28",
-                           1,
-                           0,
-                           0,
-                           1,
-                           0},
+                           {1, 0, 0, 1, 0}},
                 RecordCase{"GoodReplyAfterABadOne",
                            {{Send, 0}, {BadReply, 15, badIdle}, {Reply, 30, stacked5}},
                            " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     30 ms  -             STACKED",
-                           1,
-                           1,
-                           0,
-                           1,
-                           0},
+                           {1, 1, 0, 1, 0}},
                 RecordCase{"SecondReplyToOneFrame",
                            {{Send, 0}, {Reply, 20}, {Reply, 40, stacked5}},
                            "                               02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     40 ms  -             STACKED      # second reply",
-                           1,
-                           1,
-                           0,
-                           0,
-                           1},
+                           {1, 1, 0, 0, 1}},
                 RecordCase{"BadFrameBeforeAnyFrame",
                            {{BadReply, 0,
                              replyValue(Frames::hex("02 0B 20 01 00 00 00 00 00 04 2A"))}},
                            "                                     NO RESPONSE!  TIMEOUT             "
                            "    <time>         -  -             -            # reply with no frame "
                            "sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
-                           0,
-                           0,
-                           0,
-                           0,
-                           1},
+                           {0, 0, 0, 0, 1}},
                 RecordCase{"NothingSentBeforeTheFirstBuild",
                            {{SendNothing, 0}},
                            " 02 08 00 00 00 00 03 00                                               "
                            "    <time>         -  -             -            # nothing sent: no "
                            "frame built yet; no reply yet",
-                           1,
-                           0,
-                           0,
-                           0,
-                           0}),
+                           {1, 0, 0, 0, 0}}),
         [](const testing::TestParamInfo<RecordCase> &info) { return info.param.name; });
 
 TEST(TrafficRecord, TimesCarryTheirOffsetFromUtc)
