@@ -85,30 +85,30 @@ struct Step
 };
 
 // ACK alternates after good replies; a frame without a good reply goes out again; an escrowed
-// note is stacked, and returned when its channel was cleared.
+// note is stacked, and returned when its channel was cleared. Comments: the validator's reply.
 const Step script[] = {
         {Start, "02 08 10 7F 10 00 03 77"},
         {Poll, "02 08 11 7F 10 00 03 76"},
         {Drop, nullptr},
-        {Poll, "02 08 10 7F 10 00 03 77"},
+        {Poll, "02 08 10 7F 10 00 03 77"}, // none
         {Repeat, "02 08 10 7F 10 00 03 77"},
         {Corrupt, nullptr},
-        {Poll, "02 08 11 7F 10 00 03 76"},
+        {Poll, "02 08 11 7F 10 00 03 76"}, // damaged
         {Poll, "02 08 11 7F 10 00 03 76"},
         {Insert, nullptr, 3},
         {Poll, "02 08 10 7F 10 00 03 77"}, // accepting
-        {Poll, "02 08 11 7F 10 00 03 76"},
+        {Poll, "02 08 11 7F 10 00 03 76"}, // accepting
         {Poll, "02 08 10 7F 10 00 03 77"}, // escrowed
-        {Poll, "02 08 11 7F 30 00 03 56"},
+        {Poll, "02 08 11 7F 30 00 03 56"}, // stacking
         {Poll, "02 08 10 7F 10 00 03 77"}, // stacked
         {Poll, "02 08 11 7F 10 00 03 76"},
         {Insert, nullptr, 2},
-        {Poll, "02 08 10 7F 10 00 03 77"},
+        {Poll, "02 08 10 7F 10 00 03 77"}, // accepting
         {Poll, "02 08 11 7F 10 00 03 76"}, // accepting
-        {Poll, "02 08 10 7F 10 00 03 77"},
-        {Clear, nullptr, 2}, // escrowed
-        {Poll, "02 08 11 7D 50 00 03 34"},
-        {Poll, "02 08 10 7D 10 00 03 75"}, // returning
+        {Poll, "02 08 10 7F 10 00 03 77"}, // escrowed
+        {Clear, nullptr, 2},
+        {Poll, "02 08 11 7D 50 00 03 34"}, // returning
+        {Poll, "02 08 10 7D 10 00 03 75"},
         {Poll, "02 08 11 7D 10 00 03 74"},
 };
 
