@@ -1,5 +1,6 @@
 #include "programrun.h"
 
+#include "setupfile.h"
 #include "validatorrig.h"
 
 #include <QFile>
@@ -15,22 +16,12 @@ constexpr int startY = 16 + 44 / 2;
 // Measuring begins once start-up work has settled.
 constexpr int settleMs = 2000;
 
+// The high-colour layout on COM1 with every channel enabled.
 QByteArray setupFile(int intervalMs)
 {
-    const char *const keys[] = {"Sys.Color", "Com.Setting", "Poll.Rate", "1st.Value", "2nd.Value",
-                                "3rd.Value", "4th.Value",   "5th.Value", "6th.Value", "7th.Value",
-                                "1st.Check", "2nd.Check",   "3rd.Check", "4th.Check", "5th.Check",
-                                "6th.Check", "7th.Check"};
-    const QByteArrayList values = {"1",   "1",  QByteArray::number(intervalMs),
-                                   "1",   "2",  "5",
-                                   "10",  "20", "50",
-                                   "100", "1",  "1",
-                                   "1",   "1",  "1",
-                                   "1",   "1"};
-    QByteArray text;
-    for (int i = 0; i < values.size(); ++i)
-        text += QByteArray(keys[i]).leftJustified(12) + "= " + values.at(i) + "\r\n";
-    return text;
+    SetupSettings settings = SetupSettings::defaults(HighColour);
+    settings.pollRate = QString::number(intervalMs);
+    return formatSetup(settings);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channels.h"
 #include "replysource.h"
 
 #include <optional>
@@ -15,7 +16,6 @@ public:
     enum class Fault { Jam, StackerFull, Cheat, Reject, Failure, PowerUp, Calibration };
 
     static constexpr int replyLength = 11;
-    static constexpr int channelCount = 7;
 
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
