@@ -2,6 +2,7 @@
 
 #include "channels.h"
 #include "replysource.h"
+#include "validatorreply.h"
 
 #include <optional>
 
@@ -15,7 +16,7 @@ public:
     // last until clear(); the others are events reported once.
     enum class Fault { Jam, StackerFull, Cheat, Reject, Failure, PowerUp, Calibration };
 
-    static constexpr int replyLength = 11;
+    static constexpr int replyLength = ValidatorReply::length;
 
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
