@@ -1,7 +1,7 @@
 #pragma once
 
+#include "channels.h"
 #include "memoryline.h"
-#include "notetally.h"
 #include "testermodel.h"
 
 // Sets a model up as the tests use it: port 1, opened at the next send; every channel enabled,
@@ -13,7 +13,7 @@ inline void setUpHandPaced(TesterModel &model)
     model.setComPort(1);
     model.markPortForReopen();
     model.setIntervalText(QStringLiteral("65535"));
-    for (int i = 0; i < NoteTally::channels; ++i)
+    for (int i = 0; i < channelCount; ++i)
         model.setChannelState(i, 1);
     model.setEscrow(true);
     model.ValueChg();

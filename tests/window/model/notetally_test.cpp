@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::array<QString, NoteTally::channels> designed{"1", "2", "5", "10", "20", "50", "100"};
+const std::array<QString, channelCount> designed{"1", "2", "5", "10", "20", "50", "100"};
 
 struct ValueCase
 {
@@ -21,7 +21,7 @@ class NoteValueTest : public testing::TestWithParam<ValueCase>
 // Two notes of channel 2 and one of channel 7, then channel 2 with a new value.
 TEST_P(NoteValueTest, AmountsFollowTheNumberRules)
 {
-    std::array<QString, NoteTally::channels> values = designed;
+    std::array<QString, channelCount> values = designed;
     values[1] = QLatin1String(GetParam().value);
     NoteTally tally;
     tally.ValueChg(values);
