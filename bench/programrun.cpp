@@ -3,6 +3,7 @@
 #include "setupfile.h"
 #include "validatorrig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -63,16 +64,18 @@ QString ProgramRun::missing(const QString &program)
 
 void ProgramRun::start()
 {
-    const QString copy = rig.folder() + QStringLiteral("/brisvel");
+    const QString copy = rig.configHome() + QStringLiteral("/bin/brisvel");
     QFile setup(rig.folder() + QStringLiteral("/SETUP.INI"));
-    if (!QFile::copy(program, copy) || !setup.open(QIODevice::WriteOnly)
-        || setup.write(setupFile(interval)) < 0) {
+    if (!QDir(rig.configHome()).mkpath(QStringLiteral("bin")) || !QFile::copy(program, copy)
+        || !setup.open(QIODevice::WriteOnly) || setup.write(setupFile(interval)) < 0) {
         fail(QStringLiteral("cannot prepare %1").arg(rig.folder()));
         return;
     }
     setup.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The copy is outside a build tree: its data folder is `brisvel` in its configuration home.
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), rig.configHome());
     tester.setProcessEnvironment(environment);
     tester.setWorkingDirectory(rig.folder());
     startedAt = rig.now();

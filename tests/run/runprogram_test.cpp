@@ -121,7 +121,12 @@ INSTANTIATE_TEST_SUITE_P(
                          {"--com", "1", "--report", "/no/such/folder/report.txt"},
                          false,
                          3,
-                         "cannot write the report"}),
+                         "cannot write the report"},
+                ExitCase{"ConformanceByPolls",
+                         {"--com", "1", "--conformance", "--polls", "2"},
+                         false,
+                         3,
+                         "--conformance"}),
         [](const testing::TestParamInfo<ExitCase> &info) { return info.param.name; });
 
 TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
@@ -222,5 +227,46 @@ TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
     EXPECT_GE(run.finish(), 0);
     EXPECT_TRUE(run.out.join('\n').contains("Frames sent")) << qPrintable(run.out.join('\n'));
 }
+
+class Conformance : public RunProgramTest, public testing::WithParamInterface<const char *>
+{ };
+
+// The simulator program, told to break one rule (or none), against a conformance session.
+TEST_P(Conformance, FailsExactlyTheRuleTheSimulatorBreaks)
+{
+    const QString broken = QString::fromLatin1(GetParam());
+    // Replies at once: a slow one, 40 ms late, stands out from any load on the machine.
+    QStringList arguments{"--com", "2", "--data-folder", dir.path(), "--fast", "--auto", "0.1"};
+    if (!broken.isEmpty())
+        arguments << "--misbehave" << broken;
+    QProcess sim;
+    sim.start(QStringLiteral(SIM_PATH), arguments);
+    // The first line names the pseudo-terminal, once it is linked as COM2.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, patience));
+
+    RunProgram run(dir.path(),
+                   {"--conformance", "--com", "2", "--interval", "100", "--notes", "3", "--json"});
+    EXPECT_EQ(run.finish(), broken.isEmpty() ? 0 : 1) << qPrintable(run.err);
+    EXPECT_EQ(run.out.value(0), "Insert a note of any enabled channel");
+    const QJsonArray rules = run.summary()["rules"].toArray();
+    ASSERT_EQ(rules.size(), 8) << qPrintable(run.out.join('\n'));
+    for (const QJsonValue &value : rules) {
+        const QJsonObject rule = value.toObject();
+        EXPECT_EQ(rule["result"].toString(), rule["rule"] == broken ? "failed" : "passed")
+                << qPrintable(rule["rule"].toString());
+    }
+    sim.kill();
+    sim.waitForFinished(patience);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, Conformance,
+                         testing::Values("", "framing", "acknowledgement", "repetition",
+                                         "event-life", "invalid-command", "response-time",
+                                         "note-paths"),
+                         [](const testing::TestParamInfo<const char *> &info) {
+                             QString name = QString::fromLatin1(info.param);
+                             return name.isEmpty() ? std::string("WellBehaved")
+                                                   : name.remove('-').toStdString();
+                         });
 
 } // namespace
