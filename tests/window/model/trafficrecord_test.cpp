@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
 using Frames::replyValue;
@@ -60,11 +58,6 @@ struct RecordCase
     const char *lastLine; // without its time
     std::array<int, 5> counts; // frames, replies, no responses, bad checksums, extra replies
 };
-
-void PrintTo(const RecordCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
 
 class TrafficRecordCases : public testing::TestWithParam<RecordCase>
 { };
@@ -203,68 +196,28 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
 }
 #endif
 
-// The record follows the model: what the sixteen rows showed stays in it after they scrolled,
-// and after a run start emptied them.
-class RecordedModel : public testing::Test, public HandPacedModel
+// The record follows the model: what the log's sixteen rows showed stays in it after they
+// scrolled, and after a run start emptied them.
+TEST(TrafficRecord, KeepsWhatTheLogScrolledAwayAndWhatARunStartEmptied)
 {
-protected:
-    RecordedModel() { record.follow(&model); }
-
-    // Rows of both columns, top to bottom, as the log shows them now.
-    QStringList logRows(int count = TrafficLog::rows) const
-    {
-        QStringList rows;
-        for (int i = 0; i < count; ++i)
-            rows << (model.log().sent(i) + "  " + model.log().reply(i)).trimmed();
-        return rows;
-    }
-
-    QStringList recordRows(int from) const
-    {
-        QStringList rows;
-        for (const QString &line : record.lines().mid(from))
-            rows << line.left(73).trimmed();
-        return rows;
-    }
-
+    HandPacedModel h;
     TrafficRecord record;
-};
-
-TEST_F(RecordedModel, KeepsWhatTheLogScrolledAwayAndWhatARunStartEmptied)
-{
-    model.setRunSwitch(true);
+    record.follow(&h.model);
+    h.model.setRunSwitch(true);
     for (int i = 1; i < 20; ++i) {
         if (i % 7 != 0) // frames 7 and 14 get no reply
-            line.push(Frames::reply({0x01}));
-        model.SendCommand();
+            h.line.push(Frames::reply({0x01}));
+        h.model.SendCommand();
     }
-    line.push(Frames::reply({0x01}));
+    h.line.push(Frames::reply({0x01}));
     ASSERT_EQ(record.size(), 20);
-    EXPECT_EQ(recordRows(4), logRows()) << "the last sixteen exchanges, as the log shows them";
+    EXPECT_EQ(record.lines()[10].left(73), h.model.log().sent(6) + "  " + h.model.log().reply(6));
     EXPECT_EQ(record.counts().noResponses, 2);
-
-    model.setRunSwitch(false);
-    model.setRunSwitch(true);
-    line.push(Frames::reply({0x01}));
-    ASSERT_EQ(record.size(), 21) << "a run start empties the log, not the record";
-    EXPECT_EQ(recordRows(20), logRows(1));
-    EXPECT_EQ(record.counts().frames, 21);
+    h.model.setRunSwitch(false);
+    h.model.setRunSwitch(true);
+    h.line.push(Frames::reply({0x01}));
+    EXPECT_EQ(record.size(), 21) << "a run start empties the log, not the record";
     EXPECT_EQ(record.counts().replies, 19);
-}
-
-TEST_F(RecordedModel, ASecondReplyToOneFrameHasALineOfItsOwn)
-{
-    model.setRunSwitch(true);
-    line.push(Frames::reply({0x01}));
-    line.push(Frames::reply({0x10, 0, 5 << 3}));
-    model.SendCommand();
-    ASSERT_EQ(record.size(), 3);
-    EXPECT_EQ(record.at(1).kind, TrafficExchange::Kind::SecondReply);
-    EXPECT_EQ(record.lines()[1].left(73).trimmed(), "02 0B 20 10 00 28 00 00 00 03 13     5 STD");
-    EXPECT_TRUE(record.lines()[1].endsWith("# second reply"));
-    EXPECT_EQ(model.log().reply(0), " 02 0B 20 10 00 28 00 00 00 03 13     5 STD")
-            << "the log overwrote the first reply";
-    EXPECT_TRUE(record.awaitingReply());
 }
 
 } // namespace
