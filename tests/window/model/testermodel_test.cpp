@@ -210,44 +210,6 @@ TEST_F(TesterModelTest, APortThatFailsIsReportedAndOpenedAgainAtTheNextStart)
     model.setPortText("2");
     model.setRunSwitch(true);
     EXPECT_EQ(line.openedPorts, (QList<int>{1, 2}));
-
-    // A line lost while open stops the run and keeps the tally.
-    line.push(reply({stacked, 0, note3}));
-    line.breakLine();
-    model.SendCommand();
-    EXPECT_EQ(failed.count(), 3);
-    EXPECT_FALSE(model.panel().runSwitch);
-    EXPECT_EQ(model.tally().quantity(NoteTally::totalRow), "1");
-    model.setRunSwitch(true);
-    EXPECT_EQ(line.openedPorts, (QList<int>{1, 2, 2}));
-}
-
-TEST_F(TesterModelTest, RepliesAreReadOnlyOnceElevenBytesWaitAndExtraBytesAreDropped)
-{
-    model.setRunSwitch(true);
-    line.push(reply({idle}).left(10));
-    EXPECT_FALSE(model.members().replyReceived);
-    EXPECT_EQ(line.inBufferCount(), 10);
-    line.push(hex("2A 02 0B"));
-    EXPECT_TRUE(model.members().replyReceived);
-    EXPECT_EQ(line.inBufferCount(), 0);
-}
-
-TEST_F(TesterModelTest, BadStartBytePausesAndDiscardsTheInputKeepingThePollTimer)
-{
-    model.setRunSwitch(true);
-    const int clearsBefore = line.clearRequests;
-    QSignalSpy logged(&model, &TesterModel::logChanged);
-    line.push(hex("03") + reply({idle}).left(10));
-    EXPECT_TRUE(model.resyncPending());
-    EXPECT_TRUE(model.pollTimerActive()) << "the pause keeps the poll schedule";
-    EXPECT_EQ(logged.count(), 0);
-    EXPECT_EQ(model.panel().receiveLamp, TesterModel::lampDark);
-    line.push(hex("7F 7F"));
-    QTRY_VERIFY_WITH_TIMEOUT(!model.resyncPending(), 5000);
-    EXPECT_EQ(line.clearRequests, clearsBefore + 1);
-    EXPECT_EQ(line.inBufferCount(), 0);
-    EXPECT_FALSE(model.members().replyReceived);
 }
 
 TEST_F(TesterModelTest, PollTimerSendsWhileTheSwitchIsOnAndTheLampsDimTogether)
