@@ -168,13 +168,6 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
     TrafficRecord record;
     QSignalSpy failed(&record, &TrafficRecord::recordingFailed);
     QString error;
-    ASSERT_TRUE(record.startRecording("/dev/full", &error)) << qPrintable(error);
-    record.addCommand(frame(0x10), noon, 1000);
-    record.addReply(idle, true, noon + 20, 1020);
-    ASSERT_EQ(failed.size(), 1);
-    EXPECT_EQ(failed[0][0].toString(), "/dev/full: No space left on device");
-    EXPECT_FALSE(record.recording());
-
     // A file that fills up in the middle of a line keeps its whole lines only.
     QTemporaryDir dir;
     const QString path = dir.filePath("record.txt");
@@ -186,8 +179,9 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
             record.addReply(idle, true, noon + 20, 1020);
         }
     }
-    ASSERT_EQ(failed.size(), 2);
-    EXPECT_EQ(failed[1][0].toString(), path + ": File too large");
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed[0][0].toString(), path + ": File too large");
+    EXPECT_FALSE(record.recording());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
