@@ -248,7 +248,7 @@ TEST_P(TesterWindowTest, ConfigureToggleIsPressedExactlyWhileTheAboutWindowIsOpe
     toggle->click();
     EXPECT_EQ(openWindows<AboutWindow>().size(), 1);
     openWindows<AboutWindow>().first()->close();
-    QTRY_VERIFY(openWindows<AboutWindow>().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openWindows<AboutWindow>().isEmpty(); }));
     EXPECT_FALSE(toggle->isChecked());
 
     ConfigDialog *dialog = openConfigDialog();
@@ -256,7 +256,9 @@ TEST_P(TesterWindowTest, ConfigureToggleIsPressedExactlyWhileTheAboutWindowIsOpe
     EXPECT_FALSE(toggle->isChecked());
     toggle->click(); // the About window again, over the dialog
     window->close();
-    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty();
+    }));
 }
 
 TEST_P(TesterWindowTest, NewNoteValuesFromTheDialogTakeEffectAtOnce)
@@ -267,7 +269,7 @@ TEST_P(TesterWindowTest, NewNoteValuesFromTheDialogTakeEffectAtOnce)
     ASSERT_TRUE(dialog);
     dialog->findChild<QLineEdit *>("Text1_2")->setText("2.5");
     dialog->findChild<QPushButton *>("Command1")->click();
-    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return openWindows<ConfigDialog>().isEmpty(); }));
     EXPECT_EQ(find<QLabel>("Label8_2")->text(), "2.5");
     line.push(Frames::reply({0x10, 0x00, 0x18}));
     EXPECT_EQ(find<QLabel>("Label10_2")->text(), "2");

@@ -219,9 +219,9 @@ TEST_F(TesterModelTest, PollTimerSendsWhileTheSwitchIsOnAndTheLampsDimTogether)
     EXPECT_EQ(model.panel().sendLamp, TesterModel::lampLit);
     line.push(reply({idle}));
     EXPECT_EQ(model.panel().receiveLamp, TesterModel::lampLit);
-    QTRY_COMPARE_WITH_TIMEOUT(model.panel().sendLamp, TesterModel::lampDark, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model.panel().sendLamp == TesterModel::lampDark; }));
     EXPECT_EQ(model.panel().receiveLamp, TesterModel::lampDark);
-    QTRY_VERIFY_WITH_TIMEOUT(line.written.size() >= 3, 10000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return line.written.size() >= 3; }, 10000));
     EXPECT_EQ(model.log().reply(1), noResponse);
     model.setRunSwitch(false);
     EXPECT_FALSE(model.pollTimerActive());
