@@ -1,10 +1,9 @@
-#include "comport.h"
+#include "programrunner.h"
 #include "simulatedvalidator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,43 +15,19 @@
 // brisvel-run as a test rig starts it, against the simulated validator in this process.
 namespace {
 
-constexpr int patience = 30000; // ms
-
-class RunProgram
+// brisvel-run with the test's data folder.
+class RunProgram : public ProgramRunner
 {
 public:
     RunProgram(const QString &folder, QStringList arguments)
-    {
-        arguments << "--data-folder" << folder;
-        process.start(QStringLiteral(RUN_PATH), arguments);
-    }
+        : ProgramRunner(QStringLiteral(RUN_PATH), arguments << "--data-folder" << folder)
+    { }
 
-    ~RunProgram()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(patience);
-        }
-    }
-
-    // The exit code, or -1 when the program did not end.
-    int finish()
-    {
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, patience))
-            return -1;
-        out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
+    QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
     QJsonObject summary() const
     {
-        return QJsonDocument::fromJson(out.value(out.size() - 1).toUtf8()).object();
+        return QJsonDocument::fromJson(out.trimmed().section('\n', -1).toUtf8()).object();
     }
-
-    QProcess process;
-    QStringList out;
-    QString err;
 };
 
 class RunProgramTest : public testing::Test
@@ -93,7 +68,7 @@ TEST_P(ExitCodes, TellHowTheRunWent)
     EXPECT_EQ(run.finish(), GetParam().exitCode) << qPrintable(run.err);
     EXPECT_TRUE(run.err.contains(GetParam().error)) << qPrintable(run.err);
     const bool ran = GetParam().exitCode < 3; // 3: the command line was refused
-    EXPECT_EQ(run.out.join('\n').contains("Frames sent"), ran) << qPrintable(run.out.join('\n'));
+    EXPECT_EQ(run.out.contains("Frames sent"), ran) << qPrintable(run.out);
 }
 
 // Generous intervals: a run by polls ends with the last reply, not with an interval.
@@ -124,30 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                          "cannot write the report"}),
         [](const testing::TestParamInfo<ExitCase> &info) { return info.param.name; });
 
-TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
-{
-    RunProgram run(dir.path(), {"--com", "1", "--polls", "2", "--interval", "500", "--json"});
-    ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
-    ASSERT_EQ(run.out.size(), 3);
-    EXPECT_TRUE(run.out[0].startsWith(" 02 08 10 7F 10 00 03 77       02 0B 20 01"));
-    const QJsonObject summary = run.summary();
-    EXPECT_EQ(summary["com"].toInt(), 1);
-    EXPECT_EQ(summary["interval"].toInt(), 500);
-    EXPECT_EQ(summary["mode"].toString(), "normal");
-    EXPECT_EQ(summary["frames"].toInt(), 2);
-    EXPECT_EQ(summary["framesDue"].toInt(), 2);
-    EXPECT_EQ(summary["replies"].toInt(), 2);
-    EXPECT_EQ(summary["noResponses"].toInt(), 0);
-    EXPECT_EQ(summary["badChecksums"].toInt(), 0);
-    EXPECT_EQ(summary["exitCode"].toInt(), 0);
-    const QJsonArray tally = summary["tally"].toArray();
-    ASSERT_EQ(tally.size(), 7);
-    EXPECT_EQ(tally[6].toObject()["value"].toInt(), 100);
-    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
-    EXPECT_FALSE(summary.contains("error"));
-}
-
-TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
+TEST_F(RunProgramTest, SummaryStatisticsAndReportOfABatchOfNotes)
 {
     // Notes go in one after another as the validator gets ready: channels 6 and 7 are off, so
     // their notes are rejected, and both notes of channel 3 are stacked.
@@ -161,8 +113,19 @@ TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
                                 "1111100", "--json", "--report", report});
     ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
     ASSERT_TRUE(notes.isEmpty());
+    ASSERT_EQ(run.lines().size(), 25) << "a line a frame, then the summary";
+    EXPECT_TRUE(run.lines()[0].startsWith(" 02 08 10 1F 10 00 03 17       02 0B 20 01"));
 
     const QJsonObject summary = run.summary();
+    EXPECT_EQ(summary["com"].toInt(), 1);
+    EXPECT_EQ(summary["interval"].toInt(), 200);
+    EXPECT_EQ(summary["mode"].toString(), "normal");
+    EXPECT_EQ(summary["framesDue"].toInt(), 24);
+    EXPECT_EQ(summary["noResponses"].toInt(), 0);
+    EXPECT_EQ(summary["badChecksums"].toInt(), 0);
+    EXPECT_EQ(summary["exitCode"].toInt(), 0);
+    EXPECT_FALSE(summary.contains("error"));
+    EXPECT_EQ(summary["tally"].toArray()[6].toObject()["value"].toInt(), 100);
     const QJsonArray perChannel = summary["notes"].toArray();
     ASSERT_EQ(perChannel.size(), 7);
     // accepting, escrowed, stacked, returned, rejected, per channel
@@ -217,10 +180,10 @@ TEST_F(RunProgramTest, JsonSummaryOfAPortError)
 TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
 {
     RunProgram run(dir.path(), {"--com", "1", "--interval", "100"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return run.process.canReadLine(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.process.canReadLine(); }, ProgramRunner::patience));
     run.process.terminate();
     EXPECT_GE(run.finish(), 0);
-    EXPECT_TRUE(run.out.join('\n').contains("Frames sent")) << qPrintable(run.out.join('\n'));
+    EXPECT_TRUE(run.out.contains("Frames sent")) << qPrintable(run.out);
 }
 
 } // namespace
