@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 // brisvel-run as a test rig starts it, against the simulated validator in this process.
 namespace {
 
@@ -43,61 +41,35 @@ protected:
     SimulatedValidator validator{dir.path(), 1};
 };
 
-struct ExitCase
+// The exit code tells how the run went; a refused command line (3) runs nothing. Generous
+// intervals: a run by polls ends with the last reply, not with an interval.
+TEST_F(RunProgramTest, ExitCodesTellHowTheRunWent)
 {
-    const char *name;
-    QStringList arguments;
-    bool dropFirstReply;
-    int exitCode;
-    const char *error; // a part of standard error
-};
-
-void PrintTo(const ExitCase &c, std::ostream *os)
-{
-    *os << c.name;
+    const struct
+    {
+        QStringList arguments;
+        bool dropFirstReply;
+        int exitCode;
+        const char *error; // a part of standard error
+    } cases[] = {{{"--com", "1", "--polls", "2", "--interval", "500"}, false, 0, ""},
+                 {{"--com", "1", "--polls", "2", "--interval", "500"}, true, 1, ""},
+                 {{"--com", "9", "--polls", "2"}, false, 2, "does not exist"},
+                 {{"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
+                 {{"--com", "1", "--fast"}, false, 3, "Unknown option"},
+                 {{"--com", "1", "--report", "/no/such/folder/report.txt"},
+                  false,
+                  3,
+                  "cannot write the report"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.arguments.join(' ')));
+        if (c.dropFirstReply)
+            validator.line.inject(ValidatorLine::Fault::Drop);
+        RunProgram run(dir.path(), c.arguments);
+        EXPECT_EQ(run.finish(), c.exitCode) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(c.error)) << qPrintable(run.err);
+        EXPECT_EQ(run.out.contains("Frames sent"), c.exitCode < 3) << qPrintable(run.out);
+    }
 }
-
-class ExitCodes : public RunProgramTest, public testing::WithParamInterface<ExitCase>
-{ };
-
-TEST_P(ExitCodes, TellHowTheRunWent)
-{
-    if (GetParam().dropFirstReply)
-        validator.line.inject(ValidatorLine::Fault::Drop);
-    RunProgram run(dir.path(), GetParam().arguments);
-    EXPECT_EQ(run.finish(), GetParam().exitCode) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(GetParam().error)) << qPrintable(run.err);
-    const bool ran = GetParam().exitCode < 3; // 3: the command line was refused
-    EXPECT_EQ(run.out.contains("Frames sent"), ran) << qPrintable(run.out);
-}
-
-// Generous intervals: a run by polls ends with the last reply, not with an interval.
-INSTANTIATE_TEST_SUITE_P(
-        Cases, ExitCodes,
-        testing::Values(
-                ExitCase{"EveryFrameAnswered",
-                         {"--com", "1", "--polls", "2", "--interval", "500"},
-                         false,
-                         0,
-                         ""},
-                ExitCase{"ADroppedReply",
-                         {"--com", "1", "--polls", "2", "--interval", "500"},
-                         true,
-                         1,
-                         ""},
-                ExitCase{"APortThatDoesNotExist",
-                         {"--com", "9", "--polls", "2"},
-                         false,
-                         2,
-                         "does not exist"},
-                ExitCase{"AWrongOption", {"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
-                ExitCase{"AnUnknownOption", {"--com", "1", "--fast"}, false, 3, "Unknown option"},
-                ExitCase{"AReportThatCannotBeWritten",
-                         {"--com", "1", "--report", "/no/such/folder/report.txt"},
-                         false,
-                         3,
-                         "cannot write the report"}),
-        [](const testing::TestParamInfo<ExitCase> &info) { return info.param.name; });
 
 TEST_F(RunProgramTest, SummaryStatisticsAndReportOfABatchOfNotes)
 {

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 
 #include <functional>
-#include <ostream>
 
 using Frames::command;
 using Frames::hex;
@@ -32,82 +31,66 @@ QString recordLine(const QString &sent, const QString &reply, const QString &rem
     return remark.isEmpty() ? line : line + "  # " + remark;
 }
 
-struct ReplayCase
+// Each case: the record's lines, the controls of the commands the host sends, the reply to
+// each in hex with later replies after a "+", and how many commands differed from the record.
+TEST(RecordReplay, AnswersAsRecorded)
 {
-    const char *name;
-    QStringList lines;
-    QList<int> controls; // of the commands the host sends
-    QStringList replies; // to each, in hex, with later replies after a "+"
-    int differing;
-};
-
-void PrintTo(const ReplayCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class RecordReplayCases : public testing::TestWithParam<ReplayCase>
-{ };
-
-TEST_P(RecordReplayCases, AnswerAsRecorded)
-{
-    const ReplayCase &c = GetParam();
-    RecordReplay replay;
-    QString error;
-    ASSERT_TRUE(replay.parse(c.lines, &error)) << qPrintable(error);
-    for (qsizetype i = 0; i < c.controls.size(); ++i) {
-        const QList<Exchange> exchanges = replay.receive(command(c.controls[i]));
-        ASSERT_EQ(exchanges.size(), 1) << i;
-        QStringList replies{Frames::spaced(exchanges[0].reply)};
-        for (const QByteArray &later : exchanges[0].laterReplies)
-            replies << Frames::spaced(later);
-        EXPECT_EQ(replies.join(" + "), c.replies[i]) << i;
+    const struct
+    {
+        const char *name;
+        QStringList lines;
+        QList<int> controls;
+        QStringList replies;
+        int differing;
+    } cases[] = {
+            {"AnsweredFramesGetTheirRepliesAndNoResponseNothing",
+             {recordLine(sentAck0, idleAck0), recordLine(sentAck1, noResponse),
+              recordLine(sentAck1, "", "no reply yet"), recordLine(sentAck1, idleAck1)},
+             {0x10, 0x11, 0x11, 0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A", "", "", "02 0B 21 01 00 00 00 00 00 03 2B"},
+             0},
+            {"BadFramesComeAsTheyCame",
+             {recordLine(sentAck0, noResponse, "bad checksum: 02 0B 20 01 00 00 00 00 00 03 2B"),
+              recordLine(sentAck0, noResponse, "bad frame: 02 0B 20 01 00 00 00 00 00 04 2A")},
+             {0x10, 0x10},
+             {"02 0B 20 01 00 00 00 00 00 03 2B", "02 0B 20 01 00 00 00 00 00 04 2A"},
+             0},
+            {"ASecondReplyFollowsItsFrame",
+             {recordLine(sentAck0, idleAck0), recordLine("", stacked3, "second reply")},
+             {0x10},
+             {"02 0B 20 01 00 00 00 00 00 03 2A + 02 0B 20 11 00 18 00 00 00 03 22"},
+             0},
+            {"CommentsBlankLinesUnsentFramesAndSummariesAreSkipped",
+             {"# a bench in Lyon", "",
+              recordLine(" 02 08 00 00 00 00 03 00    ", "",
+                         "nothing sent: no frame built yet; no reply yet"),
+              recordLine("", idleAck0, "reply with no frame sent"), recordLine(sentAck0, idleAck0),
+              "Channel     Value  Quantity      Amount", "      1         1         0           0",
+              "Frames sent           1"},
+             {0x10, 0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A", ""},
+             0},
+            {"ADifferentCommandStillGetsTheRecordedReply",
+             {recordLine(sentAck0, idleAck0), R"({"badChecksums":0,"frames":1})"},
+             {0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A"},
+             1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordReplay replay;
+        QString error;
+        ASSERT_TRUE(replay.parse(c.lines, &error)) << qPrintable(error);
+        for (qsizetype i = 0; i < c.controls.size(); ++i) {
+            const QList<Exchange> exchanges = replay.receive(command(c.controls[i]));
+            ASSERT_EQ(exchanges.size(), 1) << i;
+            QStringList replies{Frames::spaced(exchanges[0].reply)};
+            for (const QByteArray &later : exchanges[0].laterReplies)
+                replies << Frames::spaced(later);
+            EXPECT_EQ(replies.join(" + "), c.replies[i]) << i;
+        }
+        EXPECT_EQ(replay.differing(), c.differing);
     }
-    EXPECT_EQ(replay.differing(), c.differing);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-        Cases, RecordReplayCases,
-        testing::Values(
-                ReplayCase{"AnsweredFramesGetTheirRepliesAndNoResponseNothing",
-                           {recordLine(sentAck0, idleAck0), recordLine(sentAck1, noResponse),
-                            recordLine(sentAck1, "", "no reply yet"),
-                            recordLine(sentAck1, idleAck1)},
-                           {0x10, 0x11, 0x11, 0x11},
-                           {"02 0B 20 01 00 00 00 00 00 03 2A", "", "",
-                            "02 0B 21 01 00 00 00 00 00 03 2B"},
-                           0},
-                ReplayCase{"BadFramesComeAsTheyCame",
-                           {recordLine(sentAck0, noResponse,
-                                       "bad checksum: 02 0B 20 01 00 00 00 00 00 03 2B"),
-                            recordLine(sentAck0, noResponse,
-                                       "bad frame: 02 0B 20 01 00 00 00 00 00 04 2A")},
-                           {0x10, 0x10},
-                           {"02 0B 20 01 00 00 00 00 00 03 2B", "02 0B 20 01 00 00 00 00 00 04 2A"},
-                           0},
-                ReplayCase{
-                        "ASecondReplyFollowsItsFrame",
-                        {recordLine(sentAck0, idleAck0), recordLine("", stacked3, "second reply")},
-                        {0x10},
-                        {"02 0B 20 01 00 00 00 00 00 03 2A + 02 0B 20 11 00 18 00 00 00 03 22"},
-                        0},
-                ReplayCase{"CommentsBlankLinesUnsentFramesAndSummariesAreSkipped",
-                           {"# a bench in Lyon", "",
-                            recordLine(" 02 08 00 00 00 00 03 00    ", "",
-                                       "nothing sent: no frame built yet; no reply yet"),
-                            recordLine("", idleAck0, "reply with no frame sent"),
-                            recordLine(sentAck0, idleAck0),
-                            "Channel     Value  Quantity      Amount",
-                            "      1         1         0           0", "Frames sent           1"},
-                           {0x10, 0x11},
-                           {"02 0B 20 01 00 00 00 00 00 03 2A", ""},
-                           0},
-                ReplayCase{"ADifferentCommandStillGetsTheRecordedReply",
-                           {recordLine(sentAck0, idleAck0), R"({"badChecksums":0,"frames":1})"},
-                           {0x11},
-                           {"02 0B 20 01 00 00 00 00 00 03 2A"},
-                           1}),
-        [](const testing::TestParamInfo<ReplayCase> &info) { return info.param.name; });
 
 TEST(RecordReplay, SaysWhichLineIsNotARecordLineAndCountsWhatWasPlayed)
 {

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <csignal>
 #include <fcntl.h>
-#include <ostream>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -89,43 +88,25 @@ TEST(SimulatorProgram, VerboseLogsEveryFrameAndErrorsOnStandardError)
             << qPrintable(log);
 }
 
-struct Ending
+// Ended by a signal or by a console command, the simulator removes the link it made.
+TEST(SimulatorProgram, TheComLinkLeadsToThePtyAndGoesAtExit)
 {
-    const char *name;
-    int signal; // 0: by console command
-    const char *command;
-};
-
-void PrintTo(const Ending &param, std::ostream *out)
-{
-    *out << param.name;
+    for (const auto &[signal, command] :
+         {std::pair{SIGTERM, ""}, {SIGINT, ""}, {0, "quit\n"}, {0, "hangup\n"}}) {
+        SCOPED_TRACE(signal ? std::to_string(signal) : command);
+        QTemporaryDir data;
+        Sim sim({"--com", "5", "--fast", "--data-folder", data.path()});
+        EXPECT_EQ(comPortDevice(5, data.path()), sim.nextLine());
+        ASSERT_TRUE(openHost(sim.host, comPortDevice(5, data.path())));
+        EXPECT_EQ(sim.exchange(Frames::command(0x10)), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
+        if (signal)
+            ::kill(pid_t(sim.process.processId()), signal);
+        else
+            sim.write(command);
+        EXPECT_EQ(sim.finish(), 0);
+        EXPECT_FALSE(QFileInfo(comPortLink(5, data.path())).isSymLink());
+    }
 }
-
-class ComLinkEndings : public testing::TestWithParam<Ending>
-{ };
-
-TEST_P(ComLinkEndings, TheComLinkLeadsToThePtyAndGoesAtExit)
-{
-    QTemporaryDir data;
-    Sim sim({"--com", "5", "--fast", "--data-folder", data.path()});
-    const QString path = sim.nextLine();
-    EXPECT_EQ(comPortDevice(5, data.path()), path);
-    ASSERT_TRUE(openHost(sim.host, comPortDevice(5, data.path())));
-    EXPECT_EQ(sim.exchange(command(0x10)), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
-
-    if (GetParam().signal)
-        ::kill(pid_t(sim.process.processId()), GetParam().signal);
-    else
-        sim.write(GetParam().command);
-    EXPECT_EQ(sim.finish(), 0);
-    EXPECT_FALSE(QFileInfo(comPortLink(5, data.path())).isSymLink());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-        SimulatorProgram, ComLinkEndings,
-        testing::Values(Ending{"Sigterm", SIGTERM, nullptr}, Ending{"Sigint", SIGINT, nullptr},
-                        Ending{"Quit", 0, "quit\n"}, Ending{"Hangup", 0, "hangup\n"}),
-        [](const testing::TestParamInfo<Ending> &info) { return info.param.name; });
 
 TEST(SimulatorProgram, TakesOnlyTheLinkOfASimulatorThatHasEnded)
 {

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 using Frames::command;
 using Frames::hex;
 
@@ -97,105 +95,69 @@ TEST(ValidatorEngine, BytesThatAreNoGoodFrameGetNoReplyAndTheNextGoodOneDoes)
     EXPECT_EQ(engine.receive(good.right(1)).value(0).reply.size(), 11) << "answered on the last";
 }
 
-// Each step: the command's data1, then the reply's data0, data1 and data2, all in hex.
-struct NotePath
+// A note from insertion to its end. Each step: the command's data1, then the reply's data0,
+// data1 and data2, all in hex.
+TEST(ValidatorEngine, NotePathsStepByStep)
 {
-    const char *name;
-    int channel;
-    int enabled; // data0 of every command
-    const char *steps;
-    int stacked;
-    int returned;
-};
-
-void PrintTo(const NotePath &param, std::ostream *out)
-{
-    *out << param.name;
-}
-
-class NotePaths : public testing::TestWithParam<NotePath>
-{ };
-
-TEST_P(NotePaths, StepByStep)
-{
-    const NotePath &path = GetParam();
-    Host host;
-    host.next(0x10, path.enabled);
-    ASSERT_TRUE(host.engine.insertNote(path.channel));
-    const QList<QByteArray> steps = QByteArray(path.steps).split(' ');
-    for (qsizetype i = 0; i < steps.size(); ++i) {
-        const QByteArray step = QByteArray::fromHex(steps[i]);
-        EXPECT_EQ(statusOf(host.next(quint8(step[0]), path.enabled)), step.mid(1).toHex())
-                << "step " << i;
+    const struct
+    {
+        const char *name;
+        int channel;
+        int enabled; // data0 of every command
+        const char *steps;
+        int stacked;
+        int returned;
+    } paths[] = {
+            {"no escrow stacks", 3, 0x7F, "00020018 00020018 00080018 00110018 00010000", 1, 0},
+            {"escrow holds, then stacks", 5, 0x7F,
+             "10020028 10020028 10040028 10040028 30080028 10110028 10010000", 1, 0},
+            {"escrow returns", 2, 0x7F, "10020010 10020010 10040010 50200010 10410010 10010000", 0,
+             1},
+            // Stack and return at once is invalid: the note stays in escrow.
+            {"stack and return at once", 6, 0x7F,
+             "10020030 10020030 10040030 70040032 10040030 30080030 10110030", 1, 0},
+            {"disabled channel is rejected", 4, 0x77, "10020020 10020020 10010200 10010000", 0, 0},
+            {"channel 7 without escrow", 7, 0x40, "00020038 00020038 00080038 00110038", 1, 0}};
+    for (const auto &path : paths) {
+        SCOPED_TRACE(path.name);
+        Host host;
+        host.next(0x10, path.enabled);
+        ASSERT_TRUE(host.engine.insertNote(path.channel));
+        const QList<QByteArray> steps = QByteArray(path.steps).split(' ');
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            const QByteArray step = QByteArray::fromHex(steps[i]);
+            EXPECT_EQ(statusOf(host.next(quint8(step[0]), path.enabled)), step.mid(1).toHex())
+                    << "step " << i;
+        }
+        EXPECT_EQ(host.engine.stacked(), path.stacked);
+        EXPECT_EQ(host.engine.returned(), path.returned);
+        EXPECT_TRUE(host.engine.readyForNote());
     }
-    EXPECT_EQ(host.engine.stacked(), path.stacked);
-    EXPECT_EQ(host.engine.returned(), path.returned);
-    EXPECT_TRUE(host.engine.readyForNote());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-        ValidatorEngine, NotePaths,
-        testing::Values(NotePath{"NoEscrowStacks", 3, 0x7F,
-                                 "00020018 00020018 00080018 00110018 00010000", 1, 0},
-                        NotePath{"EscrowHoldsThenStacks", 5, 0x7F,
-                                 "10020028 10020028 10040028 10040028 30080028 10110028 10010000",
-                                 1, 0},
-                        NotePath{"EscrowReturns", 2, 0x7F,
-                                 "10020010 10020010 10040010 50200010 10410010 10010000", 0, 1},
-                        // Stack and return at once is invalid: the note stays in escrow.
-                        NotePath{"StackAndReturnAtOnce", 6, 0x7F,
-                                 "10020030 10020030 10040030 70040032 10040030 30080030 10110030",
-                                 1, 0},
-                        NotePath{"DisabledChannelIsRejected", 4, 0x77,
-                                 "10020020 10020020 10010200 10010000", 0, 0},
-                        NotePath{"ChannelSevenWithoutEscrow", 7, 0x40,
-                                 "00020038 00020038 00080038 00110038", 1, 0}),
-        [](const testing::TestParamInfo<NotePath> &info) { return info.param.name; });
-
-struct FaultCase
+// A fault shows from the next new reply on, not in a repeat; a lasting one until cleared.
+TEST(ValidatorEngine, FaultsShowFromTheNextNewReplyOn)
 {
-    const char *name;
-    ValidatorEngine::Fault fault;
-    int byte; // reply index
-    int mask;
-    bool lasting;
-};
-
-void PrintTo(const FaultCase &param, std::ostream *out)
-{
-    *out << param.name;
+    using Fault = ValidatorEngine::Fault;
+    const std::tuple<Fault, int, int, bool> faults[] = {
+            {Fault::Jam, 4, 0x04, true},         {Fault::StackerFull, 4, 0x08, true},
+            {Fault::Calibration, 4, 0x40, true}, {Fault::Cheat, 4, 0x01, false},
+            {Fault::Reject, 4, 0x02, false},     {Fault::Failure, 5, 0x04, false},
+            {Fault::PowerUp, 5, 0x01, false}};
+    for (const auto &[fault, byte, mask, lasting] : faults) {
+        SCOPED_TRACE(int(fault));
+        Host host;
+        host.next();
+        const QByteArray before = host.next();
+        host.engine.raise(fault);
+        EXPECT_EQ(host.repeat(), before) << "a repeat is the previous reply, byte for byte";
+        EXPECT_EQ(quint8(host.next()[byte]) & mask, mask);
+        EXPECT_EQ(quint8(host.next()[byte]) & mask, lasting ? mask : 0);
+        EXPECT_EQ(host.engine.readyForNote(), !lasting);
+        host.engine.clear();
+        EXPECT_EQ(statusOf(host.next()), "010000");
+    }
 }
-
-class Faults : public testing::TestWithParam<FaultCase>
-{ };
-
-TEST_P(Faults, ShowFromTheNextNewReplyOn)
-{
-    const FaultCase &c = GetParam();
-    Host host;
-    host.next();
-    const QByteArray before = host.next();
-    host.engine.raise(c.fault);
-    EXPECT_EQ(host.repeat(), before) << "a repeat is the previous reply, byte for byte";
-
-    EXPECT_EQ(quint8(host.next()[c.byte]) & c.mask, c.mask);
-    EXPECT_EQ(quint8(host.next()[c.byte]) & c.mask, c.lasting ? c.mask : 0);
-    EXPECT_EQ(host.engine.readyForNote(), !c.lasting);
-
-    host.engine.clear();
-    EXPECT_EQ(statusOf(host.next()), "010000");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-        ValidatorEngine, Faults,
-        testing::Values(FaultCase{"Jam", ValidatorEngine::Fault::Jam, 4, 0x04, true},
-                        FaultCase{"StackerFull", ValidatorEngine::Fault::StackerFull, 4, 0x08, true},
-                        FaultCase{"Calibration", ValidatorEngine::Fault::Calibration, 4, 0x40, true},
-                        FaultCase{"Cheat", ValidatorEngine::Fault::Cheat, 4, 0x01, false},
-                        FaultCase{"Reject", ValidatorEngine::Fault::Reject, 4, 0x02, false},
-                        FaultCase{"Failure", ValidatorEngine::Fault::Failure, 5, 0x04, false},
-                        FaultCase{"PowerUp", ValidatorEngine::Fault::PowerUp, 5, 0x01, false}),
-        [](const testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
 
 TEST(ValidatorEngine, AJamHoldsTheNoteUntilClearedAndANoteNeedsAChannelAndAFreeValidator)
 {
