@@ -1,14 +1,13 @@
 #include "frames.h"
+#include "headlessrun.h"
 #include "programrunner.h"
 #include "qtserialline.h"
 #include "recordreplay.h"
 #include "simulatedvalidator.h"
-#include "testermodel.h"
-#include "trafficrecord.h"
 
+#include <QCommandLineParser>
+#include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <functional>
 
 using Frames::command;
 using Frames::hex;
@@ -135,101 +134,57 @@ TEST(RecordReplay, TheSimulatorAnswersEachCommandWithTheRecordsNextReply)
     EXPECT_TRUE(host.readAll().isEmpty()) << "nothing for the frame recorded with no reply";
 }
 
-// The tester's model on COM1 of a folder, sending by hand, with its record.
-struct Tester
+// brisvel-run's session in this process, `polls` polls on COM1 of `folder`: the first 73
+// columns of its record, the frames and replies as the log shows them.
+QStringList recordedColumns(const QString &folder, const QString &saveTo = {})
 {
-    explicit Tester(const QString &folder)
-        : line(folder)
-        , model(&line, HighColour)
-    {
-        model.setPortText("1");
-        model.setComPort(1);
-        model.markPortForReopen();
-        model.setIntervalText("65535");
-        for (int i = 0; i < 7; ++i)
-            model.setChannelState(i, 1);
-        model.setEscrow(true);
-        model.ValueChg();
-        model.clickModeButton();
-        record.follow(&model);
-    }
-
-    // Sends `count` frames, each once the validator has answered the one before (or dropped
-    // its reply) and the record has every reply written; beforeSend(n) runs before frame n + 1.
-    void converse(const SimulatedValidator &end, int count,
-                  const std::function<void(int)> &beforeSend = {})
-    {
-        const auto quiet = [&](int sent) {
-            int replies = 0;
-            for (int i = 0; i < record.size(); ++i)
-                replies += record.at(i).reply.has_value();
-            return end.frames.size() + end.junk.size() == sent && replies == end.replies.size();
-        };
-        for (int sent = 0; sent < count; ++sent) {
-            ASSERT_TRUE(QTest::qWaitFor([&] { return quiet(sent); }, ProgramRunner::patience));
-            if (beforeSend)
-                beforeSend(sent);
-            if (sent == 0)
-                model.setRunSwitch(true);
-            else
-                model.SendCommand();
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return quiet(count); }, ProgramRunner::patience));
-    }
-
-    QStringList logRows() const
-    {
-        QStringList rows;
-        for (int i = 0; i < TrafficLog::rows; ++i)
-            rows << model.log().sent(i) + '|' + model.log().reply(i);
-        return rows;
-    }
-
-    QtSerialLine line;
-    TesterModel model;
-    TrafficRecord record;
-};
-
-// A conversation recorded against the simulated validator, played back to a second tester: the
-// second tester's log and record show the same lines.
-TEST(RecordReplay, AReplayedRecordProducesTheSameLogLines)
-{
-    constexpr int frames = 20;
-    QTemporaryDir benchFolder;
-    SimulatedValidator bench(benchFolder.path());
-    Tester original(benchFolder.path());
-    original.converse(bench, frames, [&](int sent) {
-        if (sent == 1)
-            bench.engine.insertNote(3);
-        if (sent == 10)
-            bench.line.inject(ValidatorLine::Fault::Drop);
-        if (sent == 13)
-            bench.line.inject(ValidatorLine::Fault::Corrupt);
-    });
-    ASSERT_EQ(bench.engine.stacked(), 1);
-    ASSERT_EQ(original.record.counts().noResponses, 2) << "the dropped and the corrupt reply";
-    const QString path = benchFolder.filePath("record.txt");
+    QCommandLineParser parser;
+    addRunOptions(parser);
+    EXPECT_TRUE(parser.parse({"brisvel-run", "--com", "1", "--polls", "20", "--interval", "100",
+                              "--data-folder", folder}));
     QString error;
-    ASSERT_TRUE(original.record.save(path, &error)) << qPrintable(error);
+    QtSerialLine line(folder);
+    HeadlessRun run(readRunOptions(parser, &error).value_or(RunOptions{}), &line);
+    QSignalSpy finished(&run, &HeadlessRun::finished);
+    run.start();
+    EXPECT_TRUE(finished.wait(ProgramRunner::patience));
+    EXPECT_TRUE(saveTo.isEmpty() || run.record().save(saveTo, &error)) << qPrintable(error);
+    QStringList columns;
+    for (const QString &recordLine : run.record().lines())
+        columns << recordLine.left(73);
+    return columns;
+}
 
-    QTemporaryDir officeFolder;
+// A run recorded against the simulated validator, with a note stacked, a reply dropped and one
+// corrupt, played back to a second run: the second run's record shows the same lines.
+TEST(RecordReplay, AReplayedRecordProducesTheSameLines)
+{
+    QTemporaryDir bench;
+    SimulatedValidator validator(bench.path());
+    // Each change applies to the reply to the frame just received.
+    QObject::connect(&validator.line, &ValidatorLine::received, &validator.line, [&] {
+        const qsizetype received = validator.frames.size() + validator.junk.size();
+        if (received == 2)
+            validator.engine.insertNote(3);
+        if (received == 11)
+            validator.line.inject(ValidatorLine::Fault::Drop);
+        if (received == 14)
+            validator.line.inject(ValidatorLine::Fault::Corrupt);
+    });
+    const QString path = bench.filePath("record.txt");
+    const QStringList original = recordedColumns(bench.path(), path);
+    ASSERT_EQ(original.size(), 20);
+    EXPECT_EQ(original.filter("NO RESPONSE!").size(), 2) << "the dropped and the corrupt reply";
+    EXPECT_EQ(original.filter("3 STD").size(), 1);
+
+    QTemporaryDir office;
     RecordReplay replay;
+    QString error;
     ASSERT_TRUE(replay.load(path, &error)) << qPrintable(error);
-    SimulatedValidator office(officeFolder.path(), 1, &replay);
-    Tester replayed(officeFolder.path());
-    replayed.converse(office, frames);
-
-    EXPECT_EQ(replayed.logRows(), original.logRows());
-    const auto columns = [](const Tester &tester) {
-        QStringList columns;
-        for (const QString &line : tester.record.lines())
-            columns << line.left(73);
-        return columns;
-    };
-    EXPECT_EQ(columns(replayed), columns(original));
-    EXPECT_EQ(replay.played(), frames);
+    SimulatedValidator replayer(office.path(), 1, &replay);
+    EXPECT_EQ(recordedColumns(office.path()), original);
+    EXPECT_EQ(replay.played(), 20);
     EXPECT_EQ(replay.differing(), 0);
-    EXPECT_EQ(replayed.model.tally().amount(NoteTally::totalRow), "5");
 }
 
 } // namespace
