@@ -14,8 +14,6 @@ constexpr std::array<int, 7> noteValues = {1, 2, 5, 10, 20, 50, 100};
 class FaultMix : public FaultFixture
 {
 protected:
-    enum class Noise { None, LineFault, Burst };
-
     // One send by hand with whatever the dice decided, then waits for the line to settle.
     bool pollWith(std::optional<ValidatorLine::Fault> fault, bool burst)
     {

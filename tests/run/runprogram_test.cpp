@@ -89,39 +89,39 @@ TEST_F(RunProgramTest, SummaryStatisticsAndReportOfABatchOfNotes)
     EXPECT_TRUE(run.lines()[0].startsWith(" 02 08 10 1F 10 00 03 17       02 0B 20 01"));
 
     const QJsonObject summary = run.summary();
-    EXPECT_EQ(summary["com"].toInt(), 1);
-    EXPECT_EQ(summary["interval"].toInt(), 200);
+    for (const auto &[key, value] : {std::pair{"com", 1},
+                                     {"interval", 200},
+                                     {"frames", 24},
+                                     {"framesDue", 24},
+                                     {"replies", 24},
+                                     {"noResponses", 0},
+                                     {"badChecksums", 0},
+                                     {"framingFailures", 0},
+                                     {"exitCode", 0}})
+        EXPECT_EQ(summary[key].toInt(-1), value) << key;
     EXPECT_EQ(summary["mode"].toString(), "normal");
-    EXPECT_EQ(summary["framesDue"].toInt(), 24);
-    EXPECT_EQ(summary["noResponses"].toInt(), 0);
-    EXPECT_EQ(summary["badChecksums"].toInt(), 0);
-    EXPECT_EQ(summary["exitCode"].toInt(), 0);
     EXPECT_FALSE(summary.contains("error"));
     EXPECT_EQ(summary["tally"].toArray()[6].toObject()["value"].toInt(), 100);
-    const QJsonArray perChannel = summary["notes"].toArray();
-    ASSERT_EQ(perChannel.size(), 7);
-    // accepting, escrowed, stacked, returned, rejected, per channel
-    const int expected[7][5] = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {2, 2, 2, 0, 0}, {0, 0, 0, 0, 0},
-                                {0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {1, 0, 0, 0, 1}};
-    const char *keys[] = {"accepting", "escrowed", "stacked", "returned", "rejected"};
-    for (int channel = 0; channel < 7; ++channel) {
-        for (int k = 0; k < 5; ++k) {
-            EXPECT_EQ(perChannel[channel].toObject()[keys[k]].toInt(-1), expected[channel][k])
-                    << "channel " << channel + 1 << " " << keys[k];
-        }
-    }
-    EXPECT_EQ(perChannel[2].toObject()["acceptanceRate"].toDouble(), 1.0);
-    EXPECT_TRUE(perChannel[0].toObject()["acceptanceRate"].isNull());
     EXPECT_EQ(summary["tally"].toArray()[2].toObject()["quantity"].toInt(), 2);
     const QJsonObject events = summary["events"].toObject();
     EXPECT_EQ(events["powerUp"].toInt(), 1);
     EXPECT_EQ(events["rejected"].toInt(), 2);
     EXPECT_EQ(events["stacked"].toInt(), 2);
-    EXPECT_EQ(summary["frames"].toInt(), 24);
-    EXPECT_EQ(summary["replies"].toInt(), 24);
-    EXPECT_EQ(summary["framingFailures"].toInt(), 0);
+    // accepting, escrowed, stacked, returned, rejected, per channel
+    const QJsonArray perChannel = summary["notes"].toArray();
+    ASSERT_EQ(perChannel.size(), 7);
+    const int expected[7][5] = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {2, 2, 2, 0, 0}, {0, 0, 0, 0, 0},
+                                {0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {1, 0, 0, 0, 1}};
+    const char *keys[] = {"accepting", "escrowed", "stacked", "returned", "rejected"};
+    for (int channel = 0; channel < 7; ++channel) {
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(perChannel[channel].toObject()[keys[k]].toInt(-1), expected[channel][k])
+                    << "channel " << channel + 1 << " " << keys[k];
+    }
+    EXPECT_EQ(perChannel[2].toObject()["acceptanceRate"].toDouble(), 1.0);
+    EXPECT_TRUE(perChannel[0].toObject()["acceptanceRate"].isNull());
     const QJsonObject latency = summary["latency"].toObject();
-    EXPECT_EQ(latency["replies"].toInt(), summary["replies"].toInt());
+    EXPECT_EQ(latency["replies"].toInt(), 24);
     EXPECT_GE(latency["worst"].toInt(), latency["median"].toInt());
 
     QFile file(report);

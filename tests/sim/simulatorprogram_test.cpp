@@ -176,16 +176,6 @@ TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
     EXPECT_TRUE(sim.out.isEmpty()) << "nothing after quit";
 }
 
-TEST(SimulatorProgram, HelpListsEveryOptionAndCommand)
-{
-    Sim sim({"--help"});
-    ASSERT_EQ(sim.finish(), 0);
-    for (const char *word :
-         {"--pty", "--com", "--device", "--data-folder", "--script", "--auto", "--seed", "--fast",
-          "--verbose", "--replay", "insert N", "hangup", "late", "wait"})
-        EXPECT_TRUE(sim.out.contains(QLatin1String(word))) << word;
-}
-
 TEST(SimulatorProgram, BadOptionsEndWithAReason)
 {
     QTemporaryDir dir;
