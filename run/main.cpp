@@ -1,3 +1,4 @@
+#include "conformancesession.h"
 #include "headlessrun.h"
 #include "qtserialline.h"
 #include "runoptions.h"
@@ -31,12 +32,14 @@ int main(int argc, char *argv[])
             QStringLiteral("Runs the Brisvel tester without a window: polls the validator on a "
                            "serial port, prints every exchange as it settles and a summary at "
                            "the end. Exit status: 0 every frame was answered, 1 some frame got "
-                           "no reply or was not sent when due, 2 the port failed, 3 the command "
-                           "line is wrong, 4 the report could not be written. Without --polls "
-                           "or --seconds it runs until interrupted."));
+                           "no reply or was not sent when due (with --conformance: a rule was "
+                           "broken), 2 the port failed, 3 the command line is wrong, 4 the report "
+                           "could not be written. Without --polls or --seconds it runs until "
+                           "interrupted."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     addRunOptions(parser);
+    addConformanceOptions(parser);
     if (!parser.parse(QCoreApplication::arguments())) {
         printLine(stderr, QStringLiteral("brisvel-run: %1").arg(parser.errorText()));
         return HeadlessRun::UsageError;
@@ -47,7 +50,8 @@ int main(int argc, char *argv[])
         parser.showVersion();
     QString error;
     const std::optional<RunOptions> options = readRunOptions(parser, &error);
-    if (!options) {
+    ConformanceOptions conformance;
+    if (!options || !readConformanceOptions(parser, *options, &conformance, &error)) {
         printLine(stderr, QStringLiteral("brisvel-run: %1").arg(error));
         return HeadlessRun::UsageError;
     }
@@ -63,6 +67,20 @@ int main(int argc, char *argv[])
 
     // The line is declared first: the run goes before the line it polls.
     QtSerialLine line(options->dataFolder);
+    SignalWatcher signalWatcher;
+    if (conformance.on) {
+        ConformanceSession session(*options, conformance, &line);
+        QObject::connect(&session, &ConformanceSession::output, &session,
+                         [](const QString &text) { printLine(stdout, text); });
+        QObject::connect(&session, &ConformanceSession::error, &session,
+                         [](const QString &text) { printLine(stderr, text); });
+        QObject::connect(&session, &ConformanceSession::finished, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        QObject::connect(&signalWatcher, &SignalWatcher::signalled, &session,
+                         &ConformanceSession::stop);
+        session.start();
+        return app.exec();
+    }
     HeadlessRun run(*options, &line);
     QObject::connect(&run, &HeadlessRun::output, &run,
                      [](const QString &text) { printLine(stdout, text); });
@@ -70,8 +88,6 @@ int main(int argc, char *argv[])
                      [](const QString &text) { printLine(stderr, text); });
     QObject::connect(&run, &HeadlessRun::finished, &app, &QCoreApplication::exit,
                      Qt::QueuedConnection);
-
-    SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &SignalWatcher::signalled, &run, &HeadlessRun::stop);
 
     run.start();

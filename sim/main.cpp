@@ -23,6 +23,10 @@
 
 namespace {
 
+// --misbehave response-time: replies complete some 60 ms after the command, far beyond the
+// 19.8 ms of the line itself, and still well within a poll interval of 100 ms.
+constexpr std::chrono::milliseconds slowBy{40};
+
 void printLine(FILE *stream, const QString &text)
 {
     std::fputs(qPrintable(text + QLatin1Char('\n')), stream);
@@ -109,11 +113,17 @@ int main(int argc, char *argv[])
             QStringLiteral("Answer each command with the next reply of FILE, a traffic record "
                            "saved or recorded by the tester."),
             QStringLiteral("FILE"));
+    const QCommandLineOption misbehaveOption(
+            QStringLiteral("misbehave"),
+            QStringLiteral("Break one rule of the protocol on purpose: ")
+                    + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")) + '.',
+            QStringLiteral("RULE"));
     const QCommandLineOption verboseOption(
             QStringLiteral("verbose"),
             QStringLiteral("Print every frame received and sent on standard error."));
     parser.addOptions({ptyOption, comOption, deviceOption, dataFolderOption, scriptOption,
-                       autoOption, seedOption, fastOption, replayOption, verboseOption});
+                       autoOption, seedOption, fastOption, replayOption, misbehaveOption,
+                       verboseOption});
     parser.process(app);
 
     const int lineOptions = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
@@ -134,8 +144,18 @@ int main(int argc, char *argv[])
         return failWith(QStringLiteral("--seed needs a whole number"));
     const bool verbose = parser.isSet(verboseOption);
     const bool replaying = parser.isSet(replayOption);
-    if (replaying && (parser.isSet(scriptOption) || parser.isSet(autoOption)))
-        return failWith(QStringLiteral("--replay plays the record alone: no --script or --auto"));
+    if (replaying
+        && (parser.isSet(scriptOption) || parser.isSet(autoOption) || parser.isSet(misbehaveOption)))
+        return failWith(QStringLiteral(
+                "--replay plays the record alone: no --script, --auto or --misbehave"));
+    const std::optional<ValidatorEngine::Misbehaviour>
+            misbehaviour = parser.isSet(misbehaveOption) ? ValidatorEngine::misbehaviourNamed(
+                                   parser.value(misbehaveOption))
+                                                         : ValidatorEngine::Misbehaviour::None;
+    if (!misbehaviour) {
+        return failWith(QStringLiteral("--misbehave takes one of: ")
+                        + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")));
+    }
     RecordReplay replay;
     QString errorText;
     if (replaying && !replay.load(parser.value(replayOption), &errorText))
@@ -175,6 +195,9 @@ int main(int argc, char *argv[])
     ValidatorEngine engine;
     ValidatorLine line(replaying ? static_cast<ReplySource &>(replay) : engine, device.get());
     line.setFast(parser.isSet(fastOption));
+    engine.setMisbehaviour(*misbehaviour);
+    if (*misbehaviour == ValidatorEngine::Misbehaviour::ResponseTime)
+        line.setExtraDelay(slowBy);
     if (verbose) {
         QObject::connect(&line, &ValidatorLine::received, &line,
                          [](const QByteArray &bytes, bool ok) {

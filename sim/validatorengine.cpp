@@ -32,6 +32,14 @@ constexpr int noteIndexShift = 3;
 
 // A note is reported as accepting for this many replies before it is judged.
 constexpr int acceptingSteps = 2;
+// The event bits of reply data0, data1 and data2.
+constexpr quint8 eventMasks[3] = {stackedEvent | returnedEvent, cheatedEvent | rejectedEvent,
+                                  powerUpEvent | invalidCommandEvent | failureEvent};
+constexpr int unaskedEvery = 10;
+
+const char *const misbehaviourTexts[] = {"framing",    "acknowledgement", "repetition",
+                                         "event-life", "invalid-command", "response-time",
+                                         "note-paths"};
 
 QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 {
@@ -49,9 +57,28 @@ QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 
 } // namespace
 
+QStringList ValidatorEngine::misbehaviourNames()
+{
+    QStringList names;
+    for (const char *text : misbehaviourTexts)
+        names << QLatin1String(text);
+    return names;
+}
+
+std::optional<ValidatorEngine::Misbehaviour> ValidatorEngine::misbehaviourNamed(const QString &name)
+{
+    const qsizetype index = misbehaviourNames().indexOf(name);
+    if (index < 0)
+        return std::nullopt;
+    return Misbehaviour(index + 1);
+}
+
 Exchange ValidatorEngine::respond(const QByteArray &command)
 {
-    return {command, answer(command), {}};
+    Exchange exchange{command, answer(command), {}};
+    if (breaking == Misbehaviour::Framing && commandCount % unaskedEvery == 0)
+        exchange.laterReplies << exchange.reply;
+    return exchange;
 }
 
 QByteArray ValidatorEngine::answer(const QByteArray &command)
@@ -63,7 +90,7 @@ QByteArray ValidatorEngine::answer(const QByteArray &command)
     channelEnableBits = data0;
 
     const int ack = control & ackBit;
-    if (lastAck == ack)
+    if (lastAck == ack && breaking != Misbehaviour::Repetition)
         return lastReply;
     lastAck = ack;
     lastReply = advance(control, data0, data1);
@@ -77,8 +104,13 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
     std::fill(std::begin(events), std::end(events), 0);
 
     int reportedChannel = 0;
+    if (stackedEcho > 0 && --stackedEcho == 0) {
+        reply[0] |= stackedEvent;
+        reportedChannel = echoChannel;
+    }
     const bool impossible = (data1 & (Frame::stackNote | Frame::returnNote))
-                            == (Frame::stackNote | Frame::returnNote);
+                                    == (Frame::stackNote | Frame::returnNote)
+                            && breaking != Misbehaviour::InvalidCommand;
     if (impossible) {
         reply[2] |= invalidCommandEvent;
     } else if (!halted()) {
@@ -110,6 +142,10 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
             reply[0] |= stackedEvent;
             reportedChannel = noteChannel;
             ++stackedCount;
+            if (breaking == Misbehaviour::NotePaths) {
+                stackedEcho = 2;
+                echoChannel = noteChannel;
+            }
             stage = Stage::Idle;
             break;
         case Stage::Returning:
@@ -149,7 +185,15 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
     if (calibrationRaised)
         reply[1] |= calibration;
 
-    return replyFrame(replyControl | (control & ackBit), reply[0], reply[1], reply[2]);
+    if (breaking == Misbehaviour::EventLife) {
+        for (int i = 0; i < 3; ++i) {
+            const quint8 fresh = reply[i] & eventMasks[i];
+            reply[i] |= lingering[i];
+            lingering[i] = fresh;
+        }
+    }
+    const quint8 ackSent = (control & ackBit) ^ (breaking == Misbehaviour::Acknowledgement);
+    return replyFrame(replyControl | ackSent, reply[0], reply[1], reply[2]);
 }
 
 bool ValidatorEngine::insertNote(int channel)
@@ -196,6 +240,8 @@ void ValidatorEngine::clear()
 {
     jamRaised = stackerFullRaised = calibrationRaised = false;
     std::fill(std::begin(events), std::end(events), 0);
+    std::fill(std::begin(lingering), std::end(lingering), 0);
+    stackedEcho = 0;
     stage = Stage::Idle;
     noteChannel = 0;
     insertedChannel = 0;

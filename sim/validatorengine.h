@@ -2,6 +2,8 @@
 
 #include "replysource.h"
 
+#include <QStringList>
+
 #include <optional>
 
 // The validator's side of the protocol, without any transport: command bytes in, reply frames
@@ -14,8 +16,31 @@ public:
     // last until clear(); the others are events reported once.
     enum class Fault { Jam, StackerFull, Cheat, Reject, Failure, PowerUp, Calibration };
 
+    // One rule of the protocol broken on purpose, named after the rule, so that a host's check
+    // of the protocol can be seen to catch it. Framing: every tenth reply is followed by an
+    // unasked copy; Acknowledgement: the reply carries the other ACK bit; Repetition: a
+    // repeated ACK bit moves the validator on; EventLife: each event is reported once more
+    // after its acknowledgement; InvalidCommand: stack and return at once is taken as a plain
+    // command; ResponseTime: slow replies (the line's part, see ValidatorLine); NotePaths: a
+    // stacked note is reported again two replies later.
+    enum class Misbehaviour {
+        None,
+        Framing,
+        Acknowledgement,
+        Repetition,
+        EventLife,
+        InvalidCommand,
+        ResponseTime,
+        NotePaths
+    };
+
     static constexpr int replyLength = 11;
     static constexpr int channelCount = 7;
+
+    // "framing", "event-life", ...: the names of the misbehaviours, None left out.
+    static QStringList misbehaviourNames();
+    static std::optional<Misbehaviour> misbehaviourNamed(const QString &name);
+    void setMisbehaviour(Misbehaviour misbehaviour) { breaking = misbehaviour; }
 
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
@@ -57,6 +82,11 @@ private:
     bool jamRaised = false;
     bool stackerFullRaised = false;
     bool calibrationRaised = false;
+
+    Misbehaviour breaking = Misbehaviour::None;
+    quint8 lingering[3] = {0, 0, 0}; // EventLife: the events of the last new reply
+    int stackedEcho = 0; // NotePaths: new replies until the stacked note is reported again
+    int echoChannel = 0;
 
     quint8 channelEnableBits = 0;
     int commandCount = 0;

@@ -75,7 +75,8 @@ void ValidatorLine::sendReply(QByteArray reply)
         return;
     }
 
-    const qint64 due = clock.nsecsElapsed() + (fast ? 0 : qint64(replyDelay.count()));
+    const qint64 due = clock.nsecsElapsed() + (fast ? 0 : qint64(replyDelay.count()))
+                       + std::chrono::nanoseconds(extraDelay).count();
     if (split) {
         schedule(due, reply.left(splitAt), false);
         schedule(due + std::chrono::nanoseconds(splitGap).count(), reply.mid(splitAt), true);

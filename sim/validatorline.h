@@ -40,6 +40,8 @@ public:
 
     // Reply at once instead of after replyDelay.
     void setFast(bool fast) { this->fast = fast; }
+    // A slow validator: every reply comes this much later still.
+    void setExtraDelay(std::chrono::milliseconds delay) { extraDelay = delay; }
     void inject(Fault fault);
     // Closes the line; nothing more is read or written.
     void hangUp();
@@ -70,6 +72,7 @@ private:
     ReplySource &source;
     QPointer<QIODevice> device;
     bool fast = false;
+    std::chrono::milliseconds extraDelay{0};
     std::bitset<6> faults;
     QByteArray heldReply; // a late reply, written when the next command arrives
     QList<Piece> queue; // in order of writing; due times never decrease

@@ -10,7 +10,6 @@ namespace {
 
 const QString noResponse = QStringLiteral("       NO RESPONSE!  TIMEOUT");
 // The reply with the stacked report of a note of channel 3 (value 5), and the idle reply after it.
-const QByteArray stacked = hex("02 0B 21 11 00 18 00 00 00 03 23");
 const QString stackedLine = QStringLiteral(" 02 0B 21 11 00 18 00 00 00 03 23     3 STD");
 const QString idleLine = QStringLiteral(" 02 0B 20 01 00 00 00 00 00 03 2A          ");
 
@@ -113,53 +112,11 @@ INSTANTIATE_TEST_SUITE_P(
                                   RowShows::Nothing, true, 2}),
         [](const testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
 
-using LineFaultsByHand = FaultFixture;
-
-// The late reply is read before the validator's answer to the repeated frame comes: both are
-// good replies to one send, and the note they report is counted once.
-TEST_F(LineFaultsByHand, ALateReplyAndTheAnswerToTheRepeatCountTheNoteOnce)
-{
-    ASSERT_TRUE(startRun());
-    ASSERT_TRUE(engine.insertNote(3));
-    for (int i = 0; i < 4; ++i) {
-        const int replies = repliesSent() + 1;
-        ASSERT_FALSE(poll().isEmpty());
-        ASSERT_TRUE(settle(replies));
-    }
-    const int replies = repliesSent();
-    validator->line.inject(ValidatorLine::Fault::Late);
-    const QByteArray frame = poll();
-    ASSERT_EQ(frame, command(0x11));
-    ASSERT_TRUE(settle(replies));
-
-    // The repeat brings the late reply out; the answer to the repeat is held back by the line
-    // and delivered by hand once the late one has been handled.
-    validator->line.inject(ValidatorLine::Fault::Drop);
-    ASSERT_EQ(poll(), frame);
-    ASSERT_TRUE(settle(replies + 1));
-    const int last = logRow() - 1;
-    EXPECT_EQ(model.log().reply(last - 1), noResponse);
-    EXPECT_EQ(model.log().reply(last), stackedLine);
-    EXPECT_EQ(tallyTotal(), 1);
-    ASSERT_EQ(engine.answer(frame), stacked);
-    const QSignalSpy logged(&model, &TesterModel::logChanged);
-    validator->pty.write(stacked);
-    ASSERT_TRUE(waitUntil([&] { return logged.count() == 1; }));
-    EXPECT_EQ(model.log().reply(last), stackedLine);
-    EXPECT_EQ(tallyTotal(), 1);
-    EXPECT_EQ(engine.stacked(), 1);
-
-    ASSERT_EQ(poll(), command(0x10));
-    ASSERT_TRUE(settle(replies + 2));
-    EXPECT_EQ(lastReplyRow(), idleLine);
-    EXPECT_EQ(tallyTotal(), 1);
-}
-
 // At the line's pace: the host reads eleven bytes that do not start a reply, and the rest of
 // that transmission comes 6 ms later. The pause after the bad start byte outlasts it, so the
 // rest goes with the start, nothing of it reaches the log, and the answer to the repeat is read
 // whole.
-TEST_F(LineFaultsByHand, TheRestOfAGarbledTransmissionGoesWithItsStart)
+TEST_F(FaultFixture, TheRestOfAGarbledTransmissionGoesWithItsStart)
 {
     ASSERT_TRUE(startRun());
     validator->line.setFast(false);

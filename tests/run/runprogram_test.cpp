@@ -59,7 +59,8 @@ TEST_F(RunProgramTest, ExitCodesTellHowTheRunWent)
                  {{"--com", "1", "--report", "/no/such/folder/report.txt"},
                   false,
                   3,
-                  "cannot write the report"}};
+                  "cannot write the report"},
+                 {{"--com", "1", "--conformance", "--polls", "2"}, false, 3, "--conformance"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(qPrintable(c.arguments.join(' ')));
         if (c.dropFirstReply)
@@ -156,6 +157,34 @@ TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
     run.process.terminate();
     EXPECT_GE(run.finish(), 0);
     EXPECT_TRUE(run.out.contains("Frames sent")) << qPrintable(run.out);
+}
+
+// The simulator program, told to break one rule (or none), against a conformance session: the
+// session fails that rule alone.
+TEST(Conformance, FailsExactlyTheRuleTheSimulatorBreaks)
+{
+    for (const QString broken : {"", "framing", "acknowledgement", "repetition", "event-life",
+                                 "invalid-command", "response-time", "note-paths"}) {
+        SCOPED_TRACE(qPrintable(broken));
+        QTemporaryDir dir;
+        // Replies at once: a slow one, 40 ms late, stands out from any load on the machine.
+        QStringList arguments{"--com", "2", "--data-folder", dir.path(), "--fast", "--auto", "0.1"};
+        if (!broken.isEmpty())
+            arguments << "--misbehave" << broken;
+        ProgramRunner sim(QStringLiteral(SIM_PATH), arguments);
+        sim.nextLine(); // the pseudo-terminal, once it is linked as COM2
+        RunProgram run(dir.path(), {"--conformance", "--com", "2", "--interval", "100", "--notes",
+                                    "3", "--json"});
+        EXPECT_EQ(run.finish(), broken.isEmpty() ? 0 : 1) << qPrintable(run.err);
+        EXPECT_EQ(run.lines().value(0), "Insert a note of any enabled channel");
+        const QJsonArray rules = run.summary()["rules"].toArray();
+        ASSERT_EQ(rules.size(), 8) << qPrintable(run.out);
+        for (const QJsonValue &value : rules) {
+            const QJsonObject rule = value.toObject();
+            EXPECT_EQ(rule["result"].toString(), rule["rule"] == broken ? "failed" : "passed")
+                    << qPrintable(rule["rule"].toString());
+        }
+    }
 }
 
 } // namespace
