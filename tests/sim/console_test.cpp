@@ -61,7 +61,7 @@ TEST_F(ConsoleTest, BadCommandsAreReportedAndChangeNothing)
     EXPECT_EQ(output.size(), 0);
     EXPECT_EQ(quint8(engine.answer(command(0x10))[4]), 0x00);
 
-    EXPECT_TRUE(console.execute(QStringLiteral("  insert   3 ")));
+    EXPECT_TRUE(console.execute(QStringLiteral("  insert   7 ")));
     EXPECT_FALSE(console.execute(QStringLiteral("insert 4")));
     EXPECT_EQ(errors.takeFirst().at(0).toString(), "insert: the validator cannot take a note now");
 }
