@@ -27,12 +27,10 @@ ModelPoller::ModelPoller(ValidatorRig &validator, int intervalMs, qsizetype fram
 
 void ModelPoller::start()
 {
-    model.setPortText(QStringLiteral("1"));
-    model.setComPort(1);
+    SetupSettings settings; // COM1, every channel enabled
+    settings.pollRate = QString::number(interval);
+    model.applySettings(settings);
     model.markPortForReopen();
-    model.setIntervalText(QString::number(interval));
-    for (int i = 0; i < 7; ++i)
-        model.setChannelState(i, 1);
     model.setEscrow(true);
     model.ValueChg();
     model.clickModeButton();

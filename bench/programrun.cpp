@@ -1,7 +1,9 @@
 #include "programrun.h"
 
+#include "setupfile.h"
 #include "validatorrig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
@@ -15,22 +17,12 @@ constexpr int startY = 16 + 44 / 2;
 // Measuring begins once start-up work has settled.
 constexpr int settleMs = 2000;
 
+// The high-colour layout on COM1 with every channel enabled.
 QByteArray setupFile(int intervalMs)
 {
-    const char *const keys[] = {"Sys.Color", "Com.Setting", "Poll.Rate", "1st.Value", "2nd.Value",
-                                "3rd.Value", "4th.Value",   "5th.Value", "6th.Value", "7th.Value",
-                                "1st.Check", "2nd.Check",   "3rd.Check", "4th.Check", "5th.Check",
-                                "6th.Check", "7th.Check"};
-    const QByteArrayList values = {"1",   "1",  QByteArray::number(intervalMs),
-                                   "1",   "2",  "5",
-                                   "10",  "20", "50",
-                                   "100", "1",  "1",
-                                   "1",   "1",  "1",
-                                   "1",   "1"};
-    QByteArray text;
-    for (int i = 0; i < values.size(); ++i)
-        text += QByteArray(keys[i]).leftJustified(12) + "= " + values.at(i) + "\r\n";
-    return text;
+    SetupSettings settings = SetupSettings::defaults(HighColour);
+    settings.pollRate = QString::number(intervalMs);
+    return formatSetup(settings);
 }
 
 } // namespace
@@ -72,16 +64,18 @@ QString ProgramRun::missing(const QString &program)
 
 void ProgramRun::start()
 {
-    const QString copy = rig.folder() + QStringLiteral("/brisvel");
+    const QString copy = rig.configHome() + QStringLiteral("/bin/brisvel");
     QFile setup(rig.folder() + QStringLiteral("/SETUP.INI"));
-    if (!QFile::copy(program, copy) || !setup.open(QIODevice::WriteOnly)
-        || setup.write(setupFile(interval)) < 0) {
+    if (!QDir(rig.configHome()).mkpath(QStringLiteral("bin")) || !QFile::copy(program, copy)
+        || !setup.open(QIODevice::WriteOnly) || setup.write(setupFile(interval)) < 0) {
         fail(QStringLiteral("cannot prepare %1").arg(rig.folder()));
         return;
     }
     setup.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // The copy is outside a build tree: its data folder is `brisvel` in its configuration home.
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), rig.configHome());
     tester.setProcessEnvironment(environment);
     tester.setWorkingDirectory(rig.folder());
     startedAt = rig.now();

@@ -63,12 +63,10 @@ void Soak::simulatorOutput()
             fail(QStringLiteral("cannot link COM1 to %1").arg(slave));
             return;
         }
-        model.setPortText(QStringLiteral("1"));
-        model.setComPort(1);
+        SetupSettings settings; // COM1, every channel enabled
+        settings.pollRate = QStringLiteral("65535"); // the timer never ticks: replies pace
+        model.applySettings(settings);
         model.markPortForReopen();
-        model.setIntervalText(QStringLiteral("65535")); // the timer never ticks: replies pace
-        for (int i = 0; i < 7; ++i)
-            model.setChannelState(i, 1);
         model.setEscrow(true);
         model.ValueChg();
         model.clickModeButton();

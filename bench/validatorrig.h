@@ -11,6 +11,8 @@
 
 // The simulated validator of a measurement, on a pseudo-terminal linked as COM1 in a data folder
 // of its own. Times every frame as it arrives and every reply as it leaves, on one clock.
+// The data folder is `brisvel` in a configuration home of its own: a program outside a build tree
+// keeps its data there, and so finds this folder when given this home (XDG_CONFIG_HOME).
 class ValidatorRig : public QObject
 {
     Q_OBJECT
@@ -20,7 +22,8 @@ public:
 
     // Opens the line; replies come at the real line's pace unless `fast`.
     bool open(bool fast, QString *error);
-    QString folder() const { return dataFolder.path(); }
+    QString folder() const { return configHome() + QStringLiteral("/brisvel"); }
+    QString configHome() const { return dataFolder.path(); }
     ValidatorLine &line() { return *validatorLine; }
     ValidatorEngine &engine() { return validatorEngine; }
 

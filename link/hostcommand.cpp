@@ -33,7 +33,7 @@ BuildResult BuildCommand(const BuildInputs &in)
     if (in.escrow && in.escrowed) {
         // A note whose channel the validator did not name must never be stacked: it is
         // handled like a note of a disabled channel and returned.
-        const bool named = in.noteIndex >= 1 && in.noteIndex <= 7;
+        const bool named = in.noteIndex >= 1 && in.noteIndex <= channelCount;
         if (named && ticked(in.channelStates[in.noteIndex - 1])) {
             out.stackRequest = true;
             cmd.tag = QStringLiteral("STK");
@@ -45,15 +45,13 @@ BuildResult BuildCommand(const BuildInputs &in)
         }
     }
 
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         if (ticked(in.channelStates[i]))
             cmd.data0 += qint16(1 << i);
     }
     cmd.data1 = (in.escrow ? Frame::escrowEnabled : 0) + (out.stackRequest ? Frame::stackNote : 0)
                 + (out.returnRequest ? Frame::returnNote : 0);
     cmd.data2 = 0;
-    cmd.checksum = 0x08 ^ cmd.control ^ cmd.data1 ^ cmd.data0;
-
     cmd.frameText = QByteArray(HostCommand::length, '\0');
     cmd.frameText[0] = Frame::startByte;
     cmd.frameText[1] = char(HostCommand::length);
@@ -62,11 +60,12 @@ BuildResult BuildCommand(const BuildInputs &in)
     cmd.frameText[4] = char(cmd.data1);
     cmd.frameText[5] = char(cmd.data2);
     cmd.frameText[6] = Frame::endByte;
+    cmd.checksum = frameChecksum(cmd.frameText);
     cmd.frameText[7] = char(cmd.checksum);
     return out;
 }
 
-quint8 frameChecksum(const QByteArray &frame)
+quint8 frameChecksum(QByteArrayView frame)
 {
     quint8 sum = 0;
     for (qsizetype i = 1; i + 2 < frame.size(); ++i)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "channels.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,7 +35,7 @@ struct HostCommand
 struct BuildInputs
 {
     // State of each channel enable box: 0 clear, 1 ticked, 2 greyed (greyed counts as clear).
-    std::array<int, 7> channelStates{};
+    std::array<int, channelCount> channelStates{};
     bool escrow = false; // "Escrow Enable"
     bool calibration = false; // "Calibration"
     bool ackToggle = false; // the toggle before this build
@@ -52,5 +54,6 @@ struct BuildResult
 
 BuildResult BuildCommand(const BuildInputs &inputs);
 
-// XOR of the bytes between the start byte and the end byte's position.
-quint8 frameChecksum(const QByteArray &frame);
+// The checksum both sides put last in a frame, command or reply: the XOR of the bytes after the
+// start byte up to the end byte, which it leaves out.
+quint8 frameChecksum(QByteArrayView frame);

@@ -53,10 +53,7 @@ std::optional<ValidatorReply> ValidatorReply::fromRead(const QByteArray &read)
 
 bool ValidatorReply::checksumOk() const
 {
-    quint8 sum = 0;
-    for (int i = 1; i <= 8; ++i)
-        sum ^= bytes[i];
-    return sum == bytes[10];
+    return frameChecksum(QByteArrayView(bytes.data(), length)) == bytes[10];
 }
 
 bool ValidatorReply::isGood() const

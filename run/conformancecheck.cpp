@@ -269,7 +269,7 @@ void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &r
     case Phase::Escrowed:
         if (note.phase != Phase::Accepting && note.phase != Phase::Escrowed)
             why = QStringLiteral("escrowed after %1").arg(phaseName(note.phase));
-        else if (channel < 1 || channel > 7)
+        else if (channel < 1 || channel > channelCount)
             why = QStringLiteral("escrowed with no note index");
         else if (!(byteAt(command, 3) & (1 << (channel - 1))))
             why = QStringLiteral("escrowed a note of channel %1, which the frame disables")

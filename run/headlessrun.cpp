@@ -16,7 +16,7 @@ QJsonValue number(const QString &text)
     return value ? QJsonValue(*value) : QJsonValue(text);
 }
 
-QString channelDigits(const std::array<int, RunOptions::channelCount> &states)
+QString channelDigits(const std::array<int, channelCount> &states)
 {
     QString digits;
     for (const int state : states)
@@ -49,13 +49,12 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
 void HeadlessRun::start()
 {
     // As the tester window's opening sets its model up, with the options for the controls.
-    for (int i = 0; i < RunOptions::channelCount; ++i) {
-        testerModel.setChannelCaption(i, options.channelValues[size_t(i)]);
-        testerModel.setChannelState(i, options.channelStates[size_t(i)]);
-    }
-    testerModel.setIntervalText(options.interval);
-    testerModel.setComPort(qint16(options.comPort));
-    testerModel.setPortText(QString::number(options.comPort));
+    SetupSettings settings;
+    settings.comPort = qint16(options.comPort);
+    settings.pollRate = options.interval;
+    settings.channelValues = options.channelValues;
+    settings.channelStates = options.channelStates;
+    testerModel.applySettings(settings);
     testerModel.markPortForReopen();
     // Bytes that wait in the port before the first frame answer nothing the run sent.
     testerModel.setInputEmptiedOnOpen(true);
@@ -140,7 +139,7 @@ QString HeadlessRun::summaryText() const
 {
     const NoteTally &tally = testerModel.tally();
     QStringList lines{RecordLayout::summaryHeading()};
-    for (int i = 0; i < NoteTally::channels; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         lines << QStringLiteral("%1  %2  %3  %4")
                          .arg(i + 1, 7)
                          .arg(tally.noteValue(i), 8)
@@ -161,7 +160,7 @@ QJsonObject HeadlessRun::summaryJson() const
 {
     const NoteTally &tally = testerModel.tally();
     QJsonArray channels;
-    for (int i = 0; i < NoteTally::channels; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         channels.append(QJsonObject{{QStringLiteral("channel"), i + 1},
                                     {QStringLiteral("value"), number(tally.noteValue(i))},
                                     {QStringLiteral("quantity"), number(tally.quantity(i))},

@@ -25,11 +25,11 @@ constexpr double longestInterval = 65535;
 // A QTimer counts up to 2^31 - 1 ms, a little over 24 days.
 constexpr double longestSeconds = 2'000'000;
 
-bool readChannels(const QString &text, std::array<int, RunOptions::channelCount> &states)
+bool readChannels(const QString &text, std::array<int, channelCount> &states)
 {
-    if (text.size() != RunOptions::channelCount)
+    if (text.size() != channelCount)
         return false;
-    for (int i = 0; i < RunOptions::channelCount; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         if (text[i] != QLatin1Char('0') && text[i] != QLatin1Char('1'))
             return false;
         states[size_t(i)] = text[i] == QLatin1Char('1') ? 1 : 0;

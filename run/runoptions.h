@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channels.h"
 #include "pollmode.h"
 
 #include <QString>
@@ -12,8 +13,6 @@ class QCommandLineParser;
 // What a run without a window does: the port, the poll cycle's settings and when to stop.
 struct RunOptions
 {
-    static constexpr int channelCount = 7;
-
     int comPort = 0;
     QString dataFolder; // holds ports/ and SETUP.INI
     QString interval; // milliseconds, as the poll-interval box takes them

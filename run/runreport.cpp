@@ -26,7 +26,7 @@ QString runReport(const RunOptions &options, const HeadlessRun &run)
 {
     QStringList values;
     QString enables;
-    for (int i = 0; i < RunOptions::channelCount; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         values << run.model().tally().noteValue(i);
         enables += QLatin1Char(options.channelStates[size_t(i)] == 1 ? '1' : '0');
     }

@@ -100,9 +100,8 @@ bool Console::insert(const QStringList &words)
 {
     bool ok = false;
     const int channel = words.size() == 2 ? words[1].toInt(&ok) : 0;
-    if (!ok || channel < 1 || channel > ValidatorEngine::channelCount) {
-        emit error(QStringLiteral("insert: give a channel from 1 to %1")
-                           .arg(ValidatorEngine::channelCount));
+    if (!ok || channel < 1 || channel > channelCount) {
+        emit error(QStringLiteral("insert: give a channel from 1 to %1").arg(channelCount));
         return false;
     }
     if (!engine.insertNote(channel)) {

@@ -22,7 +22,7 @@ int NoteFeeder::feed()
     if (!engine.readyForNote())
         return 0;
     QList<int> enabled;
-    for (int channel = 1; channel <= ValidatorEngine::channelCount; ++channel) {
+    for (int channel = 1; channel <= channelCount; ++channel) {
         if (engine.enabledChannels() & (1 << (channel - 1)))
             enabled.append(channel);
     }

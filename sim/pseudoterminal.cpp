@@ -26,15 +26,6 @@ PseudoTerminal::~PseudoTerminal()
     close();
 }
 
-bool PseudoTerminal::available()
-{
-#ifdef Q_OS_UNIX
-    return true;
-#else
-    return false;
-#endif
-}
-
 bool PseudoTerminal::fail(const char *step)
 {
 #ifdef Q_OS_UNIX

@@ -20,8 +20,6 @@ public:
     explicit PseudoTerminal(QObject *parent = nullptr);
     ~PseudoTerminal() override;
 
-    static bool available();
-
     // Creates the pair and opens the master side for reading and writing.
     bool openPair();
     // The path of the slave side, for the tester to open.

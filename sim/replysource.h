@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hostcommand.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -18,7 +20,7 @@ struct Exchange
 class ReplySource
 {
 public:
-    static constexpr int commandLength = 8;
+    static constexpr int commandLength = HostCommand::length;
 
     virtual ~ReplySource() = default;
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "channels.h"
 #include "replysource.h"
+#include "validatorreply.h"
 
 #include <QStringList>
 
@@ -34,8 +36,7 @@ public:
         NotePaths
     };
 
-    static constexpr int replyLength = 11;
-    static constexpr int channelCount = 7;
+    static constexpr int replyLength = ValidatorReply::length;
 
     // "framing", "event-life", ...: the names of the misbehaviours, None left out.
     static QStringList misbehaviourNames();

@@ -110,10 +110,9 @@ void StatisticsWindow::refresh()
 
 void StatisticsWindow::showNotes()
 {
-    for (int row = 0; row <= AcceptanceStatistics::channels; ++row) {
-        const ChannelFigures figures = row < AcceptanceStatistics::channels
-                                               ? statistics.channel(row + 1)
-                                               : statistics.total();
+    for (int row = 0; row <= channelCount; ++row) {
+        const ChannelFigures figures = row < channelCount ? statistics.channel(row + 1)
+                                                          : statistics.total();
         const int counts[] = {figures.accepting, figures.escrowed, figures.stacked,
                               figures.returned, figures.rejected};
         for (int column = 0; column < 5; ++column)

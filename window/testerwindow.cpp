@@ -147,6 +147,9 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
         main64k = std::make_unique<Ui::MAIN64K>();
         main64k->setupUi(this);
     }
+    // The title names the major and minor version only.
+    setWindowTitle(
+            windowTitle().arg(QStringLiteral(BRISVEL_VERSION).section(QLatin1Char('.'), 0, 1)));
     if (!line) {
         ownLine = std::make_unique<QtSerialLine>(dataFolder);
         line = ownLine.get();
@@ -194,11 +197,11 @@ void TesterWindow::bindControls()
     const auto element = [](const char *name, int i) {
         return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i);
     };
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         Check1[i] = control<QCheckBox>(element("Check1", i));
         Label8[i] = control<QLabel>(element("Label8", i));
     }
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i <= channelCount; ++i) {
         Label9[i] = control<QLabel>(element("Label9", i));
         Label10[i] = control<QLabel>(element("Label10", i));
     }
@@ -218,7 +221,7 @@ void TesterWindow::wireControls()
     connect(Check2, &QPushButton::toggled, this, &TesterWindow::toggleConfigure);
     connect(Text1, &QLineEdit::textChanged, m, &TesterModel::setPortText);
     connect(Text2, &QLineEdit::textChanged, m, &TesterModel::setIntervalText);
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         connect(Check1[i], &QCheckBox::stateChanged, m, [this, m, i](int state) {
             // A greyed box is read from the file but never produced: once it leaves the greyed
             // state, clicks toggle between clear and ticked.
@@ -253,15 +256,12 @@ void TesterWindow::openWindow()
     } else {
         setDisplayProfile(layout());
     }
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         Check1[i]->setText(settings.channelValues[i]);
         Check1[i]->setCheckState(checkState(settings.channelStates[i]));
-        testerModel->setChannelCaption(i, settings.channelValues[i]);
-        testerModel->setChannelState(i, settings.channelStates[i]);
     }
     Text2->setText(settings.pollRate);
-    testerModel->setIntervalText(settings.pollRate);
-    testerModel->setComPort(settings.comPort);
+    testerModel->applySettings(settings);
 
     if (const QScreen *s = screen(); s && s->size() == QSize(640, 480))
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -297,7 +297,7 @@ void TesterWindow::saveSettings()
     settings.displayProfile = displayProfile();
     settings.comPort = testerModel->members().comPort;
     settings.pollRate = Text2->text();
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         settings.channelValues[i] = Check1[i]->text();
         settings.channelStates[i] = boxState(Check1[i]->checkState());
     }
@@ -368,7 +368,7 @@ void TesterWindow::showLog()
 void TesterWindow::showTally()
 {
     const NoteTally &tally = testerModel->tally();
-    for (int i = 0; i < NoteTally::channels; ++i)
+    for (int i = 0; i < channelCount; ++i)
         Label8[i]->setText(tally.noteValue(i));
     for (int i = 0; i <= NoteTally::totalRow; ++i) {
         Label9[i]->setText(tally.quantity(i));
@@ -392,7 +392,7 @@ void TesterWindow::showLamps()
 
 void TesterWindow::showChannelCaptions()
 {
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < channelCount; ++i)
         Check1[i]->setText(testerModel->panel().channelCaptions[i]);
 }
 

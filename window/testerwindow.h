@@ -2,7 +2,7 @@
 
 #include "acceptancestatistics.h"
 #include "channelvalues.h"
-#include "pollmode.h"
+#include "pollmodecolour.h"
 #include "testermodel.h"
 #include "trafficrecord.h"
 
@@ -120,10 +120,11 @@ private:
     QLabel *Label14 = nullptr; // host state display
     QLabel *Label15 = nullptr; // validator state display
     QLabel *Label13 = nullptr; // validator last event display
-    std::array<QCheckBox *, 7> Check1{}; // channel enable boxes; captions are the note values
-    std::array<QLabel *, 7> Label8{}; // tally: note value of each channel
-    std::array<QLabel *, 8> Label9{}; // tally: quantities, index 7 the total
-    std::array<QLabel *, 8> Label10{}; // tally: amounts, index 7 the total
+    std::array<QCheckBox *, channelCount>
+            Check1{}; // channel enable boxes; captions are the note values
+    std::array<QLabel *, channelCount> Label8{}; // tally: note value of each channel
+    std::array<QLabel *, channelCount + 1> Label9{}; // tally: quantities, the last the total
+    std::array<QLabel *, channelCount + 1> Label10{}; // tally: amounts, the last the total
     TrafficLogView *trafficLog = nullptr; // the sent (Label18) and reply (Label20) columns
     std::array<Lamp *, 2> Shape2{}; // send lamp, receive lamp
 };

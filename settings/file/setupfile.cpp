@@ -127,12 +127,6 @@ SetupSettings SetupSettings::defaults(DisplayProfile profile)
     return settings;
 }
 
-std::array<QString, SetupSettings::channelCount> SetupSettings::defaultChannelValues()
-{
-    return {QStringLiteral("1"),  QStringLiteral("2"),  QStringLiteral("5"),  QStringLiteral("10"),
-            QStringLiteral("20"), QStringLiteral("50"), QStringLiteral("100")};
-}
-
 std::optional<QString> ReadNextSetting(QString &remainder)
 {
     if (remainder.isEmpty())
@@ -157,7 +151,7 @@ SetupSettings parseSetupText(const QString &text, DisplayProfile profile)
         settings.comPort = *port;
     if (values[2])
         settings.pollRate = *values[2];
-    for (int i = 0; i < SetupSettings::channelCount; ++i) {
+    for (int i = 0; i < channelCount; ++i) {
         const std::optional<QString> &value = values[size_t(3 + i)];
         if (const std::optional<qint32> whole = value ? Numbers::toInt32(*value) : std::nullopt)
             settings.channelValues[size_t(i)] = QString::number(*whole);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pollmode.h"
+#include "channels.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,22 +8,22 @@
 #include <array>
 #include <optional>
 
+// The layout a window shows, SETUP.INI's Sys.Color: high colour 800 x 600, or 256 colour
+// 640 x 480.
+enum DisplayProfile : qint16 { ProfileNotChosen = 0, HighColour = 1, Colour256 = 2 };
+
 // The 17 values of SETUP.INI. A default-constructed value holds what a tester window has when
 // there is no file, except the display profile, which is that window's own.
 struct SetupSettings
 {
-    static constexpr int channelCount = 7;
-
     qint16 displayProfile = ProfileNotChosen;
     qint16 comPort = 1;
     QString pollRate = QStringLiteral("100"); // kept exactly as typed
-    std::array<QString, channelCount> channelValues = defaultChannelValues();
+    std::array<QString, channelCount> channelValues = defaultNoteValues();
     // 0 clear, 1 ticked, 2 greyed (read, never produced by the window).
     std::array<int, channelCount> channelStates = {1, 1, 1, 1, 1, 1, 1};
 
     static SetupSettings defaults(DisplayProfile profile);
-    // The captions both layouts give the channel enable boxes.
-    static std::array<QString, channelCount> defaultChannelValues();
 
     bool operator==(const SetupSettings &) const = default;
 };

@@ -13,6 +13,7 @@ AboutWindow::AboutWindow(ChannelValues *channels, QObject *channelsObject)
     , channelsObject(channelsObject)
 {
     ui->setupUi(this);
+    ui->Label3->setText(ui->Label3->text().arg(QStringLiteral(BRISVEL_VERSION)));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);

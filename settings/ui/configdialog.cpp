@@ -54,7 +54,7 @@ void ConfigDialog::applyValues()
     close();
 }
 
-std::array<QLineEdit *, ConfigDialog::channelCount> ConfigDialog::valueBoxes() const
+std::array<QLineEdit *, channelCount> ConfigDialog::valueBoxes() const
 {
     return {ui->Text1_0, ui->Text1_1, ui->Text1_2, ui->Text1_3,
             ui->Text1_4, ui->Text1_5, ui->Text1_6};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "channels.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -22,8 +24,6 @@ class ConfigDialog : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int channelCount = 7;
-
     // `channels` is the tester window; `channelsObject` is the same window as a QObject. The
     // dialog closes, without applying anything, when that object is destroyed.
     ConfigDialog(ChannelValues *channels, QObject *channelsObject);

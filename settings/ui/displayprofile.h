@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pollmode.h"
+#include "setupfile.h"
 
 // The program-wide display profile of the run. It is ProfileNotChosen until start-up has read
 // it from SETUP.INI or the operator has chosen one; the tester window reads it and writes it.

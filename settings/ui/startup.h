@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pollmode.h"
+#include "setupfile.h"
 
 #include <QObject>
 #include <QString>

@@ -38,7 +38,7 @@ TEST_F(RunOptionsTest, WithoutSetupIniTheWindowsDefaultsApply)
     EXPECT_EQ(options->milliseconds, 0);
     EXPECT_EQ(options->mode, NormalPoll);
     EXPECT_TRUE(options->escrow);
-    EXPECT_EQ(options->channelValues, SetupSettings::defaultChannelValues());
+    EXPECT_EQ(options->channelValues, defaultNoteValues());
     EXPECT_EQ(options->channelStates, (std::array<int, 7>{1, 1, 1, 1, 1, 1, 1}));
     EXPECT_FALSE(options->json);
 }

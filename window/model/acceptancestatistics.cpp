@@ -252,7 +252,7 @@ QString AcceptanceStatistics::notesText() const
                          .arg(figures.rejected, 8)
                          .arg(rateText(figures), 8);
     };
-    for (int i = 1; i <= channels; ++i)
+    for (int i = 1; i <= channelCount; ++i)
         row(QString::number(i), channel(i));
     row(QStringLiteral("TOTAL"), total());
 
@@ -304,7 +304,7 @@ QJsonObject AcceptanceStatistics::json() const
                 {QStringLiteral("acceptanceRate"), rate ? QJsonValue(*rate) : QJsonValue()}};
     };
     QJsonArray channelArray;
-    for (int i = 1; i <= channels; ++i) {
+    for (int i = 1; i <= channelCount; ++i) {
         QJsonObject figures = figuresJson(channel(i));
         figures.insert(QStringLiteral("channel"), i);
         channelArray.append(figures);

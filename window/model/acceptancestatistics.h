@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channels.h"
 #include "validatorreply.h"
 
 #include <QElapsedTimer>
@@ -35,7 +36,6 @@ struct ChannelFigures
 class AcceptanceStatistics
 {
 public:
-    static constexpr int channels = 7;
     enum class Event { PowerUp, InvalidCommand, Failure, Cheated, Rejected, Returned, Stacked };
     static constexpr int eventKinds = 7;
     enum class State { Jammed, StackerFull, Calibration };
@@ -105,7 +105,7 @@ private:
     void addReport(const ValidatorReply &reply, bool countsNotes);
     void followNote(const ValidatorReply &reply);
 
-    std::array<ChannelFigures, channels + 1> notes{};
+    std::array<ChannelFigures, channelCount + 1> notes{};
     std::array<int, eventKinds> eventCounts{};
     std::array<int, stateKinds> stateCounts{};
     Line lineCounts;

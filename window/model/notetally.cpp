@@ -25,7 +25,7 @@ NoteTally::NoteTally()
 
 void NoteTally::CountNote(int noteIndex)
 {
-    if (noteIndex < 1 || noteIndex > channels)
+    if (noteIndex < 1 || noteIndex > channelCount)
         return;
     const int i = noteIndex - 1;
     std::optional<double> value;
@@ -44,7 +44,7 @@ void NoteTally::ResetTotals()
     amounts.fill(QStringLiteral("0"));
 }
 
-void NoteTally::ValueChg(const std::array<QString, channels> &captions)
+void NoteTally::ValueChg(const std::array<QString, channelCount> &captions)
 {
     noteValues = captions;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "channels.h"
+
 #include <QString>
 
 #include <array>
@@ -9,8 +11,7 @@
 class NoteTally
 {
 public:
-    static constexpr int channels = 7;
-    static constexpr int totalRow = 7;
+    static constexpr int totalRow = channelCount;
 
     NoteTally();
 
@@ -18,14 +19,14 @@ public:
     void CountNote(int noteIndex);
     void ResetTotals();
     // Copies the channel captions into the note-value column.
-    void ValueChg(const std::array<QString, channels> &captions);
+    void ValueChg(const std::array<QString, channelCount> &captions);
 
     const QString &noteValue(int index) const { return noteValues[index]; }
     const QString &quantity(int row) const { return quantities[row]; }
     const QString &amount(int row) const { return amounts[row]; }
 
 private:
-    std::array<QString, channels> noteValues;
-    std::array<QString, channels + 1> quantities;
-    std::array<QString, channels + 1> amounts;
+    std::array<QString, channelCount> noteValues;
+    std::array<QString, channelCount + 1> quantities;
+    std::array<QString, channelCount + 1> amounts;
 };

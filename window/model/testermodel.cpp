@@ -27,7 +27,7 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
 {
     controls.sendLamp = lampDark;
     controls.receiveLamp = lampDark;
-    controls.channelCaptions = {"1", "2", "5", "10", "20", "50", "100"};
+    controls.channelCaptions = defaultNoteValues();
 
     PollTime.setTimerType(Qt::PreciseTimer);
     LEDBlink.setInterval(lampMilliseconds);
@@ -105,6 +105,17 @@ void TesterModel::setPollMode(PollMode mode)
 void TesterModel::setComPort(qint16 port)
 {
     link.comPort = port;
+}
+
+void TesterModel::applySettings(const SetupSettings &settings)
+{
+    for (int i = 0; i < channelCount; ++i) {
+        setChannelCaption(i, settings.channelValues[size_t(i)]);
+        setChannelState(i, settings.channelStates[size_t(i)]);
+    }
+    setIntervalText(settings.pollRate);
+    setComPort(settings.comPort);
+    setPortText(QString::number(settings.comPort));
 }
 
 void TesterModel::setInputEmptiedOnOpen(bool on)

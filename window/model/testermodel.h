@@ -1,8 +1,10 @@
 #pragma once
 
+#include "channels.h"
 #include "hostcommand.h"
 #include "notetally.h"
 #include "pollmode.h"
+#include "setupfile.h"
 #include "trafficlog.h"
 #include "validatorreply.h"
 
@@ -41,8 +43,8 @@ struct PanelState
     bool runSwitch = false; // Check4
     bool escrow = false; // Check6
     bool calibration = false; // Check3
-    std::array<QString, 7> channelCaptions; // Check1 captions: the channels' note values
-    std::array<int, 7> channelStates{}; // Check1 values: 0 clear, 1 ticked, 2 greyed
+    std::array<QString, channelCount> channelCaptions; // Check1 captions: the channels' note values
+    std::array<int, channelCount> channelStates{}; // Check1 values: 0 clear, 1 ticked, 2 greyed
     QString portText; // Text1
     QString intervalText; // Text2
     QString hostState; // Label14
@@ -89,6 +91,9 @@ public:
     // Selects a mode before the window opens; the opening then advances it once.
     void setPollMode(PollMode mode);
     void setComPort(qint16 port);
+    // SETUP.INI's values, as a window's opening takes them: the channels' captions and enables,
+    // the interval, the port number and its text.
+    void applySettings(const SetupSettings &settings);
     void markPortForReopen();
     // Empties the port's input each time it opens, so that bytes already waiting are not taken
     // for a reply. The layouts leave it off and keep their own rule for the run start.

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "pollmode.h"
+#include "setupfile.h"
+
+#include <QColor>
+
+// The colour of the poll mode button in each mode; the 256-colour layout has its own palette.
+QColor pollModeColour(PollMode mode, DisplayProfile profile);
