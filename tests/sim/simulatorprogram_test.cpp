@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -67,25 +66,6 @@ TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
                   Frames::reply({data0, 0x00, 0x18}, 0x20 | ack));
     }
     EXPECT_EQ(sim.consoleCommand(QString()), "commands 6 replies 6 stacked 1 returned 0");
-}
-
-TEST(SimulatorProgram, VerboseLogsEveryFrameAndErrorsOnStandardError)
-{
-    Sim sim({"--pty", "--fast", "--verbose"});
-    ASSERT_TRUE(openHost(sim.host, sim.nextLine()));
-    sim.exchange(hex("55") + command(0x10));
-    sim.write("bogus\n");
-    const QStringList expected = {"<- 55 (ignored)", "<- 02 08 10 7F 10 00 03 77",
-                                  "-> 02 0B 20 01 00 01 00 00 00 03 2B", "unknown command: bogus"};
-    QString log;
-    EXPECT_TRUE(QTest::qWaitFor(
-            [&] {
-                log += QString::fromLocal8Bit(sim.process.readAllStandardError());
-                return std::all_of(expected.begin(), expected.end(),
-                                   [&](const QString &line) { return log.contains(line); });
-            },
-            ProgramRunner::patience))
-            << qPrintable(log);
 }
 
 // Ended by a signal or by a console command, the simulator removes the link it made.
