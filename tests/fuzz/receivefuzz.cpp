@@ -1,7 +1,6 @@
 #include "receivefuzz.h"
 
-#include "memoryline.h"
-#include "testermodel.h"
+#include "handpacedmodel.h"
 
 #include <QCoreApplication>
 
@@ -22,9 +21,8 @@ public:
     QByteArray bytes(std::size_t count)
     {
         count = std::min<std::size_t>(count, std::size_t(end - next));
-        const QByteArray taken(reinterpret_cast<const char *>(next), qsizetype(count));
         next += count;
-        return taken;
+        return QByteArray(reinterpret_cast<const char *>(next - count), qsizetype(count));
     }
 
 private:
@@ -36,39 +34,28 @@ enum Operation { Push, Send, RunSwitch, ModeButton, ChannelState, Switches, Entr
 
 void enter(TesterModel &model, int target, const QString &text)
 {
-    switch (target % 4) {
-    case 0:
+    if (target % 4 == 0)
         model.setPortText(text);
-        break;
-    case 1:
+    else if (target % 4 == 1)
         model.setIntervalText(text);
-        break;
-    case 2:
+    else if (target % 4 == 3)
+        model.ResetTotals();
+    else {
         model.setChannelCaption(target / 4 % 7, text);
         model.ValueChg();
-        break;
-    default:
-        model.ResetTotals();
-        break;
     }
 }
 
 void lineEvent(MemoryLine &line, TesterModel &model, int event)
 {
-    switch (event % 4) {
-    case 0:
+    if (event % 4 == 0)
         line.breakLine();
-        break;
-    case 1:
+    else if (event % 4 == 1)
         QCoreApplication::processEvents();
-        break;
-    case 2:
+    else if (event % 4 == 2)
         model.closePort();
-        break;
-    default:
+    else
         model.markPortForReopen();
-        break;
-    }
 }
 
 } // namespace
@@ -77,17 +64,7 @@ void run(const std::uint8_t *data, std::size_t size)
 {
     MemoryLine line;
     TesterModel model(&line, (size & 1) ? HighColour : Colour256);
-    model.setPortText(QStringLiteral("1"));
-    model.setComPort(1);
-    model.markPortForReopen();
-    // No tick comes due while the session runs: the sends are the operations'.
-    model.setIntervalText(QStringLiteral("65535"));
-    model.setEscrow(true);
-    for (int i = 0; i < 7; ++i)
-        model.setChannelState(i, 1);
-    model.ValueChg();
-    model.clickModeButton();
-
+    setUpHandPaced(model);
     Input input(data, size);
     while (!input.atEnd()) {
         const int op = input.byte();

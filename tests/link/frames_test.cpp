@@ -65,65 +65,51 @@ TEST(HostCommand, BuildsTheFrameByteForByte)
     }
 }
 
-TEST(HostCommand, NeverBuiltFrameShowsZerosAndNoTag)
-{
-    EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
-}
-
 ValidatorReply reply(int d0, int d1, int d2)
 {
     return Frames::replyValue(Frames::reply({d0, d1, d2}));
 }
 
-struct DecodeCase
-{
-    const char *name;
-    int d0, d1, d2;
-    const char *stateText;
-    const char *stateTag;
-    const char *eventText; // before the note-index rule empties it
-    const char *eventTag;
-};
-
-const DecodeCase decodeCases[] = {
-        {"idle", 0x01, 0, 0, "IDLING", "   ", "", "   "},
-        {"accepting", 0x02, 0, 0, "ACCEPTING", "ACC", "", "   "},
-        {"escrowedAndStacking", 0x0C, 0, 0, "STACKING", "STK", "", "   "},
-        {"jammedAndFull", 0, 0x0C, 0, "STACKER FULL", "JAM", "", "   "},
-        {"calibration", 0, 0x40, 0, "CALIBRATION", "CAL", "", "   "},
-        {"returning", 0x20, 0, 0, "RETURNING", "RTN", "", "   "},
-        {"noStateBitKeepsOld", 0, 0, 0, "OLD", "   ", "", "   "},
-        {"stacked", 0x10, 0, 0, "OLD", "   ", "STACKED", "STD"},
-        {"stackedAndPowerUp", 0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR"},
-        {"stackedAndReturned", 0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD"},
-        {"stackedAndCheated", 0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT"},
-        {"stackedAndRejected", 0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ"},
-        {"stackedAndInvalid", 0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV"},
-        {"stackedAndFailure", 0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD"},
-        {"failureAlone", 0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
+// Bytes 3 to 5; state text and tag; event text (before the note-index rule empties it) and tag.
+const std::tuple<int, int, int, const char *, const char *, const char *, const char *>
+        decodeCases[] = {
+                {0x01, 0, 0, "IDLING", "   ", "", "   "},
+                {0x02, 0, 0, "ACCEPTING", "ACC", "", "   "},
+                {0x0C, 0, 0, "STACKING", "STK", "", "   "},
+                {0, 0x0C, 0, "STACKER FULL", "JAM", "", "   "},
+                {0, 0x40, 0, "CALIBRATION", "CAL", "", "   "},
+                {0x20, 0, 0, "RETURNING", "RTN", "", "   "},
+                {0, 0, 0, "OLD", "   ", "", "   "},
+                {0x10, 0, 0, "OLD", "   ", "STACKED", "STD"},
+                {0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR"},
+                {0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD"},
+                {0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT"},
+                {0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ"},
+                {0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV"},
+                {0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD"},
+                {0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
 };
 
 TEST(ValidatorReply, StateAndEventPrecedence)
 {
-    for (const DecodeCase &c : decodeCases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[d0, d1, d2, stateText, stateTag, eventText, eventTag] : decodeCases) {
+        SCOPED_TRACE(testing::Message() << d0 << ' ' << d1 << ' ' << d2);
         // The previous reply had the same (absent) note index, so the event stays.
-        const DecodedReply d = decodeReply(reply(c.d0, c.d1, c.d2), {"OLD", "", " "});
-        EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(c.stateText));
-        EXPECT_EQ(d.stateTag, c.stateTag);
-        EXPECT_EQ(d.memory.eventText, c.eventText);
-        EXPECT_EQ(d.eventTag, c.eventTag);
-        EXPECT_EQ(d.stacked(), QLatin1String(c.eventTag) == "STD");
+        const DecodedReply d = decodeReply(reply(d0, d1, d2), {"OLD", "", " "});
+        EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(stateText));
+        EXPECT_EQ(d.stateTag, stateTag);
+        EXPECT_EQ(d.memory.eventText, eventText);
+        EXPECT_EQ(d.eventTag, eventTag);
+        EXPECT_EQ(d.stacked(), QLatin1String(eventTag) == "STD");
     }
 }
 
 TEST(ValidatorReply, NoteIndexAndItsText)
 {
-    const char *texts[] = {" ", "1", "2", "3", "4", "5", "6", "7"};
     for (int n = 0; n <= 7; ++n) {
         const DecodedReply d = decodeReply(reply(0x01, 0, (n << 3) | 0xC0), {});
         EXPECT_EQ(d.noteIndex, n);
-        EXPECT_EQ(d.noteIndexText, texts[n]);
+        EXPECT_EQ(d.noteIndexText, QString(" 1234567"[n]));
     }
 }
 
@@ -182,6 +168,7 @@ TEST(ValidatorReply, LogLines)
     const ValidatorReply r = Frames::replyValue(hex("02 0B 21 10 00 28 A0 FF 00 03 7D"));
     EXPECT_EQ(replyLine(r, "STK", "5", "STD"), " 02 0B 21 10 00 28 A0 FF 00 03 7D STK 5 STD");
     EXPECT_EQ(noResponseLine(), "       NO RESPONSE!  TIMEOUT");
+    EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
 }
 
 } // namespace
