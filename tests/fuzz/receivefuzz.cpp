@@ -8,26 +8,19 @@ namespace ReceiveFuzz {
 
 namespace {
 
-class Input
+struct Input
 {
-public:
-    Input(const std::uint8_t *data, std::size_t size)
-        : next(data)
-        , end(data + size)
-    { }
+    QByteArray data;
+    qsizetype at = 0;
 
-    bool atEnd() const { return next == end; }
-    std::uint8_t byte() { return atEnd() ? 0 : *next++; }
-    QByteArray bytes(std::size_t count)
+    bool atEnd() const { return at >= data.size(); }
+    int byte() { return atEnd() ? 0 : quint8(data[at++]); }
+    QByteArray bytes(qsizetype count)
     {
-        count = std::min<std::size_t>(count, std::size_t(end - next));
-        next += count;
-        return QByteArray(reinterpret_cast<const char *>(next - count), qsizetype(count));
+        const QByteArray taken = data.mid(at, count);
+        at += taken.size();
+        return taken;
     }
-
-private:
-    const std::uint8_t *next;
-    const std::uint8_t *end;
 };
 
 enum Operation { Push, Send, RunSwitch, ModeButton, ChannelState, Switches, Entry, Line };
@@ -65,13 +58,13 @@ void run(const std::uint8_t *data, std::size_t size)
     MemoryLine line;
     TesterModel model(&line, (size & 1) ? HighColour : Colour256);
     setUpHandPaced(model);
-    Input input(data, size);
+    Input input{QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))};
     while (!input.atEnd()) {
         const int op = input.byte();
         const int arg = op & 0x1F;
         switch (Operation(op >> 5)) {
         case Push:
-            line.push(input.bytes(std::size_t(arg) + 1));
+            line.push(input.bytes(arg + 1));
             break;
         case Send:
             model.SendCommand();

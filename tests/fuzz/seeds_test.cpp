@@ -22,7 +22,6 @@ TEST(FuzzSeeds, EverySeedRunsThroughItsTarget)
         for (const QString &name : files) {
             QFile file(seeds.filePath(name));
             ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(name);
-            SCOPED_TRACE(qPrintable(name));
             const QByteArray bytes = file.readAll();
             const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
             if (QLatin1String(target) == QLatin1String("receive"))
