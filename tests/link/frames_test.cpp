@@ -96,17 +96,13 @@ TEST(ValidatorReply, StateAndEventPrecedence)
     }
 }
 
-TEST(ValidatorReply, NoteIndexAndItsText)
+TEST(ValidatorReply, NoteIndexAndTheEventDisplayFollowingIt)
 {
     for (int n = 0; n <= 7; ++n) {
         const DecodedReply d = decodeReply(reply(0x01, 0, (n << 3) | 0xC0), {});
         EXPECT_EQ(d.noteIndex, n);
         EXPECT_EQ(d.noteIndexText, QString(" 1234567"[n]));
     }
-}
-
-TEST(ValidatorReply, EventDisplayFollowsTheNoteIndex)
-{
     // The very first reply always empties the event: nothing was shown before it.
     DecodedReply d = decodeReply(reply(0x01, 0x02, 0), {});
     EXPECT_EQ(d.eventTag, "REJ");

@@ -113,12 +113,6 @@ TEST(PortDiagnosis, SaysWhatIsWrongAndWhatToDo)
             EXPECT_NE(text.contains(part.startsWith('!') ? part.mid(1) : part), part.startsWith('!'))
                     << qPrintable(part);
     }
-}
-
-TEST(PortDiagnosis, DeviceModeReadsAsLsShowsIt)
-{
-    EXPECT_EQ(deviceModeText(0660), "crw-rw----");
-    EXPECT_EQ(deviceModeText(0600), "crw-------");
     EXPECT_EQ(deviceModeText(0777), "crwxrwxrwx");
 }
 
