@@ -43,7 +43,6 @@ TEST(ComPort, ALinkInThePortsFolderWinsOverTtySNMinusOne)
         EXPECT_EQ(comPortDevice(number, dir.path()), device) << number;
 }
 
-// The serial line puts the diagnosis into its error detail when a device cannot be opened.
 TEST(ComPort, AMissingDeviceIsNamedWithTheWayToLinkOne)
 {
     QTemporaryDir dir;

@@ -208,8 +208,6 @@ ColorSheme *chooser()
     return choosers.size() == 1 ? choosers.front() : nullptr;
 }
 
-// How SETUP.INI's first line is read, and what becomes of a file start-up cannot use, is the
-// file's own tests' matter; here the window flow.
 struct StartupCase
 {
     const char *name;
