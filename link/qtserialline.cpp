@@ -39,9 +39,9 @@ bool QtSerialLine::setCommPort(int number)
     return true;
 }
 
-bool QtSerialLine::setSettings(const QString &settings)
+std::optional<LineSettings> parseLineSettings(const QString &text)
 {
-    const QStringList parts = settings.split(QLatin1Char(','));
+    const QStringList parts = text.split(QLatin1Char(','));
     bool baudOk = false;
     const int baud = parts.value(0).trimmed().toInt(&baudOk);
     const QString parity = parts.value(1).trimmed().toUpper();
@@ -50,17 +50,29 @@ bool QtSerialLine::setSettings(const QString &settings)
     static const QStringList parities{"N", "E", "O"};
     if (parts.size() != 4 || !baudOk || baud <= 0 || !parities.contains(parity)
         || dataBits < QLatin1String("5") || dataBits > QLatin1String("8") || dataBits.size() != 1
-        || (stopBits != QLatin1String("1") && stopBits != QLatin1String("2"))) {
+        || (stopBits != QLatin1String("1") && stopBits != QLatin1String("2")))
+        return std::nullopt;
+    return LineSettings{baud,
+                        parity == QLatin1String("E")   ? QSerialPort::EvenParity
+                        : parity == QLatin1String("O") ? QSerialPort::OddParity
+                                                       : QSerialPort::NoParity,
+                        QSerialPort::DataBits(dataBits.toInt()),
+                        stopBits == QLatin1String("2") ? QSerialPort::TwoStop
+                                                       : QSerialPort::OneStop};
+}
+
+bool QtSerialLine::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> parsed = parseLineSettings(settings);
+    if (!parsed) {
         fail(QSerialPort::UnsupportedOperationError,
              QStringLiteral("\"%1\" are not line settings.").arg(settings));
         return false;
     }
-    port.setBaudRate(baud);
-    port.setParity(parity == QLatin1String("E")   ? QSerialPort::EvenParity
-                   : parity == QLatin1String("O") ? QSerialPort::OddParity
-                                                  : QSerialPort::NoParity);
-    port.setDataBits(QSerialPort::DataBits(dataBits.toInt()));
-    port.setStopBits(stopBits == QLatin1String("2") ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    port.setBaudRate(parsed->baud);
+    port.setParity(parsed->parity);
+    port.setDataBits(parsed->dataBits);
+    port.setStopBits(parsed->stopBits);
     return true;
 }
 

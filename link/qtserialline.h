@@ -4,6 +4,22 @@
 
 #include <QSerialPort>
 
+#include <optional>
+
+// What a settings text such as "9600, E, 7, 1" asks of the port.
+struct LineSettings
+{
+    qint32 baud = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+
+    bool operator==(const LineSettings &) const = default;
+};
+
+// nullopt when the text is not line settings.
+std::optional<LineSettings> parseLineSettings(const QString &text);
+
 // The serial line on a real port. Port numbers resolve to devices through the data folder's
 // ports/ links (see comport.h).
 class QtSerialLine : public SerialLine

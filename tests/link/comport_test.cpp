@@ -1,39 +1,87 @@
 #include "comport.h"
+#include "qtserialline.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
-TEST(ComPort, NumbersAtOrBelowZeroResolveToNothing)
+TEST(LineSettings, TheTextGivesBaudParityDataAndStopBits)
 {
-    for (int n : {0, -1, -32768})
-        EXPECT_TRUE(comPortDevice(n, "/tmp").isEmpty()) << n;
+    using P = QSerialPort;
+    const std::pair<const char *, LineSettings> cases[] = {
+            {"9600, E, 7, 1", {9600, P::EvenParity, P::Data7, P::OneStop}},
+            {"9600,e,7,1", {9600, P::EvenParity, P::Data7, P::OneStop}},
+            {" 19200 , O , 8 , 2 ", {19200, P::OddParity, P::Data8, P::TwoStop}},
+            {"1200, N, 5, 1", {1200, P::NoParity, P::Data5, P::OneStop}}};
+    for (const auto &[text, settings] : cases)
+        EXPECT_EQ(parseLineSettings(text), settings) << text;
+    for (const char *text :
+         {"", "9600, E, 7", "9600, E, 7, 1, 1", "0, E, 7, 1", "fast, E, 7, 1", "9600, M, 7, 1",
+          "9600, E, 4, 1", "9600, E, 9, 1", "9600, E, 77, 1", "9600, E, 7, 3", "9600, E, 7, 1.5"})
+        EXPECT_FALSE(parseLineSettings(text)) << text;
 }
 
 #ifndef Q_OS_WIN
-TEST(ComPort, WithoutALinkPortNIsTtySNMinusOne)
-{
-    QTemporaryDir dir;
-    EXPECT_EQ(comPortDevice(1, dir.path()), "/dev/ttyS0");
-    EXPECT_EQ(comPortDevice(4, dir.path()), "/dev/ttyS3");
-}
-
-TEST(ComPort, ALinkInThePortsFolderWins)
+TEST(ComPort, ALinkInThePortsFolderWinsOverTtySNMinusOne)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
     ASSERT_TRUE(QFile::link("/dev/ttyUSB0", comPortLink(3, dir.path())));
-    EXPECT_EQ(comPortDevice(3, dir.path()), "/dev/ttyUSB0");
-    EXPECT_EQ(comPortDevice(2, dir.path()), "/dev/ttyS1");
+    const std::pair<int, const char *> cases[] = {
+            {3, "/dev/ttyUSB0"}, {1, "/dev/ttyS0"}, {4, "/dev/ttyS3"}, {0, ""}, {-1, ""},
+            {-32768, ""}};
+    for (const auto &[number, device] : cases)
+        EXPECT_EQ(comPortDevice(number, dir.path()), device) << number;
+}
+
+TEST(ComPort, AMissingDeviceIsNamedWithTheWayToLinkOne)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
+    const QString gone = dir.filePath("gone");
+    ASSERT_TRUE(QFile::link(gone, comPortLink(4, dir.path())));
+    QtSerialLine line(dir.path());
+    ASSERT_TRUE(line.setCommPort(4));
+    EXPECT_FALSE(line.open());
+    EXPECT_TRUE(line.errorDetail().startsWith("Device: " + gone + "\nReason: "))
+            << qPrintable(line.errorDetail());
+    EXPECT_TRUE(line.errorDetail().contains("COM4 is linked to " + gone));
+}
+
+// The settings reach the device, read back on a pseudo-terminal. Its driver always keeps 8 data
+// bits without a parity bit, but keeps the choice of odd parity and of two stop bits.
+TEST(ComPort, TheLineOpensWithTheSettingsOfItsText)
+{
+    QTemporaryDir dir;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
+    ASSERT_TRUE(QFile::link(ptsname(master), comPortLink(2, dir.path())));
+    const std::tuple<const char *, tcflag_t, speed_t> cases[] = {
+            {"9600, E, 7, 1", 0, B9600}, {"19200, O, 8, 2", PARODD | CSTOPB, B19200}};
+    for (const auto &[text, flags, speed] : cases) {
+        QtSerialLine line(dir.path());
+        ASSERT_TRUE(line.setCommPort(2) && line.setSettings(text) && line.open()) << text;
+        termios settings{};
+        ASSERT_EQ(tcgetattr(master, &settings), 0);
+        EXPECT_EQ(settings.c_cflag & (PARODD | CSTOPB), flags) << text;
+        EXPECT_EQ(cfgetospeed(&settings), speed) << text;
+    }
+    ::close(master);
 }
 
 TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
 {
-    QTemporaryDir tree;
-    QTemporaryDir config;
+    QTemporaryDir tree, config;
     const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     const QString userFolder = config.path() + "/brisvel";

@@ -1,14 +1,11 @@
 #include "displayprofile.h"
 #include "fonts.h"
-#include "pseudoterminal.h"
+#include "frames.h"
+#include "simulatedvalidator.h"
 #include "testerwindow.h"
-#include "trafficlines.h"
-#include "validatorengine.h"
-#include "validatorline.h"
 
+#include <QAction>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -17,35 +14,12 @@
 #include <gtest/gtest.h>
 
 // The tester window on one side of a real pseudo-terminal and the simulated validator on the
-// other, checking what the validator receives byte for byte.
+// other: what the validator receives, byte for byte, and what the record file says of it.
 namespace {
 
-constexpr int timeout = 10000;
+constexpr int patience = 20000; // ms
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
-}
-
-// One simulated validator on a pseudo-terminal, linked as a COM port of the data folder.
-struct Validator
-{
-    Validator(const QString &dataFolder, int comPort)
-    {
-        EXPECT_TRUE(pty.openPair());
-        QDir(dataFolder).mkpath("ports");
-        EXPECT_TRUE(QFile::link(pty.slaveName(),
-                                QStringLiteral("%1/ports/com%2").arg(dataFolder).arg(comPort)));
-        line.setFast(true);
-        QObject::connect(&line, &ValidatorLine::received,
-                         [this](const QByteArray &bytes, bool) { frames << bytes; });
-    }
-
-    PseudoTerminal pty;
-    ValidatorEngine engine;
-    ValidatorLine line{engine, &pty};
-    QList<QByteArray> frames;
-};
+using Frames::hex;
 
 class EndToEndTest : public testing::Test
 {
@@ -56,13 +30,21 @@ protected:
         setDisplayProfile(HighColour);
         TesterWindow::setMessageShower([this](QWidget *, const QString &, const QString &text,
                                               const QString &) { messages << text; });
+        TesterWindow::setFileChooser([this](QWidget *, const QString &, const QString &,
+                                            const std::function<void(const QString &)> &chosen) {
+            chosen(dir.filePath("record.txt"));
+        });
         window = std::make_unique<TesterWindow>(HighColour, dir.path());
-        // The tests send by hand: a poll timer that never ticks keeps the exchanges in step.
+        // The test sends by hand, each frame once the one before is answered: in step.
         control<QLineEdit>("Text2")->setText("65535");
         window->show();
     }
 
-    void TearDown() override { TesterWindow::setMessageShower({}); }
+    void TearDown() override
+    {
+        TesterWindow::setMessageShower({});
+        TesterWindow::setFileChooser({});
+    }
 
     template<typename Control>
     Control *control(const QString &name)
@@ -70,160 +52,135 @@ protected:
         return window->findChild<Control *>(name);
     }
 
-    TesterModel &model() { return window->model(); }
-
-    void awaitReply()
+    // Sends (or starts a run) and waits until `validator` has the frame.
+    QByteArray send(SimulatedValidator &to, const std::function<void()> &how)
     {
-        EXPECT_TRUE(QTest::qWaitFor([this] { return model().members().replyReceived; }, timeout));
+        const qsizetype before = to.frames.size();
+        how();
+        if (!QTest::qWaitFor([&] { return to.frames.size() > before; }, patience))
+            return {};
+        return to.frames.last();
     }
 
-    // Waits for the reply to the last frame, then sends the next one.
-    void poll()
+    // The last frame sent got a reply, good or not.
+    bool replied() const
     {
-        awaitReply();
-        send();
-    }
-
-    void send()
-    {
-        const qsizetype sent = validator.frames.size();
-        model().SendCommand();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() > sent; }, timeout));
-    }
-
-    void start()
-    {
-        const qsizetype sent = validator.frames.size();
-        control<QPushButton>("Check4")->click();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() > sent; }, timeout));
+        const TrafficRecord &record = window->record();
+        return record.size() > 0 && record.at(record.size() - 1).reply.has_value();
     }
 
     QTemporaryDir dir;
-    Validator validator{dir.path(), 1};
+    SimulatedValidator validator{dir.path(), 1};
     std::unique_ptr<TesterWindow> window;
     QStringList messages;
 };
 
-TEST_F(EndToEndTest, NormalPollStartsAckClearAndAlternatesAfterGoodReplies)
+enum Act { Start, Poll, Repeat, Drop, Corrupt, Insert, Clear };
+
+struct Step
 {
-    start();
-    EXPECT_TRUE(control<QPushButton>("Check4")->isChecked());
-    EXPECT_EQ(validator.frames[0], hex("02 08 10 7F 10 00 03 77"));
-    for (int i = 0; i < 4; ++i)
-        poll();
-    const QList<QByteArray> expected{hex("02 08 10 7F 10 00 03 77"), hex("02 08 11 7F 10 00 03 76"),
-                                     hex("02 08 10 7F 10 00 03 77"), hex("02 08 11 7F 10 00 03 76"),
-                                     hex("02 08 10 7F 10 00 03 77")};
-    EXPECT_EQ(validator.frames, expected);
-    EXPECT_TRUE(messages.isEmpty());
+    Act act;
+    const char *frame; // the frame the validator receives for Start, Poll and Repeat
+    int channel = 0; // for Insert and Clear
+};
+
+// ACK alternates after good replies; a frame without a good reply goes out again; an escrowed
+// note is stacked, and returned when its channel was cleared. Comments: the validator's reply.
+const Step script[] = {
+        {Start, "02 08 10 7F 10 00 03 77"},
+        {Poll, "02 08 11 7F 10 00 03 76"},
+        {Drop, nullptr},
+        {Poll, "02 08 10 7F 10 00 03 77"}, // none
+        {Repeat, "02 08 10 7F 10 00 03 77"},
+        {Corrupt, nullptr},
+        {Poll, "02 08 11 7F 10 00 03 76"}, // damaged
+        {Poll, "02 08 11 7F 10 00 03 76"},
+        {Insert, nullptr, 3},
+        {Poll, "02 08 10 7F 10 00 03 77"}, // accepting
+        {Poll, "02 08 11 7F 10 00 03 76"}, // accepting
+        {Poll, "02 08 10 7F 10 00 03 77"}, // escrowed
+        {Poll, "02 08 11 7F 30 00 03 56"}, // stacking
+        {Poll, "02 08 10 7F 10 00 03 77"}, // stacked
+        {Poll, "02 08 11 7F 10 00 03 76"},
+        {Insert, nullptr, 2},
+        {Poll, "02 08 10 7F 10 00 03 77"}, // accepting
+        {Poll, "02 08 11 7F 10 00 03 76"}, // accepting
+        {Poll, "02 08 10 7F 10 00 03 77"}, // escrowed
+        {Clear, nullptr, 2},
+        {Poll, "02 08 11 7D 50 00 03 34"}, // returning
+        {Poll, "02 08 10 7D 10 00 03 75"},
+        {Poll, "02 08 11 7D 10 00 03 74"},
+};
+
+// The hexadecimal bytes that a column of a record line begins with.
+QByteArray bytesOf(const QString &column, int count)
+{
+    return hex(column.split(' ', Qt::SkipEmptyParts).mid(0, count).join("").toLatin1());
 }
 
-TEST_F(EndToEndTest, MissingOrCorruptReplyGetsTheSameFrameAgain)
+TEST_F(EndToEndTest, TheLineCarriesTheProtocolAndTheRecordFileEveryByteOfIt)
 {
-    validator.line.inject(ValidatorLine::Fault::Drop);
-    start();
-    model().SendCommand();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 2; }, timeout));
-    EXPECT_EQ(validator.frames[1], validator.frames[0]);
-    EXPECT_EQ(model().log().reply(0), noResponseLine());
-
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model().members().replyReceived; }, timeout));
-    validator.line.inject(ValidatorLine::Fault::Corrupt);
-    model().SendCommand();
-    ASSERT_TRUE(
-            QTest::qWaitFor([&] { return model().log().reply(2) == noResponseLine(); }, timeout));
-    model().SendCommand();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 4; }, timeout));
-    EXPECT_EQ(validator.frames[3], validator.frames[2]);
-    EXPECT_EQ(validator.frames[2], hex("02 08 11 7F 10 00 03 76"));
-    poll();
-    EXPECT_EQ(validator.frames[4], hex("02 08 10 7F 10 00 03 77"));
-}
-
-TEST_F(EndToEndTest, EscrowedNoteOfAnEnabledChannelIsStackedAndCountedOnce)
-{
-    start();
-    ASSERT_TRUE(validator.engine.insertNote(3));
-    for (int i = 0; i < 12 && validator.engine.stacked() == 0; ++i)
-        poll();
-    for (int i = 0; i < 3; ++i)
-        poll();
-    ASSERT_EQ(validator.engine.stacked(), 1);
-    const auto stackRequests = std::count_if(validator.frames.cbegin(), validator.frames.cend(),
-                                             [](const QByteArray &f) { return f[4] == 0x30; });
-    EXPECT_EQ(stackRequests, 1);
-    EXPECT_EQ(model().tally().quantity(2), "1");
-    EXPECT_EQ(model().tally().amount(2), "5");
-    EXPECT_EQ(model().tally().quantity(NoteTally::totalRow), "1");
-}
-
-TEST_F(EndToEndTest, EscrowedNoteIsReturnedWhenItsChannelIsClearedBeforeTheBuild)
-{
-    start();
-    ASSERT_TRUE(validator.engine.insertNote(2));
-    for (int i = 0; i < 12; ++i) {
-        awaitReply();
-        if (model().members().lastReply.escrowed())
+    window->findChild<QAction *>("recordAction")->trigger();
+    ASSERT_TRUE(window->record().recording());
+    TesterModel &model = window->model();
+    for (const Step &step : script) {
+        SCOPED_TRACE(validator.frames.size());
+        switch (step.act) {
+        case Start:
+            EXPECT_EQ(send(validator, [&] { control<QPushButton>("Check4")->click(); }),
+                      hex(step.frame));
             break;
-        send();
+        case Poll:
+            ASSERT_TRUE(QTest::qWaitFor([&] { return replied(); }, patience));
+            [[fallthrough]];
+        case Repeat:
+            EXPECT_EQ(send(validator, [&] { model.SendCommand(); }), hex(step.frame));
+            break;
+        case Drop:
+            validator.line.inject(ValidatorLine::Fault::Drop);
+            break;
+        case Corrupt:
+            validator.line.inject(ValidatorLine::Fault::Corrupt);
+            break;
+        case Insert:
+            ASSERT_TRUE(validator.engine.insertNote(step.channel));
+            break;
+        case Clear:
+            control<QCheckBox>(QStringLiteral("Check1_%1").arg(step.channel - 1))->setChecked(false);
+            break;
+        }
     }
-    ASSERT_TRUE(model().members().lastReply.escrowed());
-    control<QCheckBox>("Check1_1")->setChecked(false);
-    send();
-    const QByteArray frame = validator.frames.last();
-    EXPECT_EQ(quint8(frame[3]), 0x7D);
-    EXPECT_EQ(quint8(frame[4]), 0x50);
-    for (int i = 0; i < 6 && validator.engine.returned() == 0; ++i)
-        poll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replied(); }, patience));
+    control<QPushButton>("Check4")->click();
+    window->close();
+    EXPECT_EQ(validator.engine.stacked(), 1);
     EXPECT_EQ(validator.engine.returned(), 1);
-    EXPECT_EQ(validator.engine.stacked(), 0);
-    EXPECT_EQ(model().tally().quantity(NoteTally::totalRow), "0");
-}
+    EXPECT_EQ(model.tally().quantity(NoteTally::totalRow), "1");
+    EXPECT_EQ(model.tally().amount(NoteTally::totalRow), "5");
+    EXPECT_TRUE(messages.isEmpty());
 
-TEST_F(EndToEndTest, StepIntoSendsOneFrameForEachPressOfTheRunSwitch)
-{
-    start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return model().members().replyReceived; }, timeout));
-    control<QPushButton>("Check4")->click();
-    control<QPushButton>("Command1")->click();
-    ASSERT_EQ(control<QPushButton>("Command1")->text(), "Step Into");
-    for (const char *frame : {"02 08 11 7F 10 00 03 76", "02 08 10 7F 10 00 03 77"}) {
-        start();
-        EXPECT_EQ(validator.frames.last(), hex(frame));
-        EXPECT_FALSE(control<QPushButton>("Check4")->isChecked());
-        ASSERT_TRUE(QTest::qWaitFor([this] { return model().members().replyReceived; }, timeout));
+    QFile file(dir.filePath("record.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, window->record().lines());
+    // Every frame the validator got and every reply it gave, each in its order; a damaged reply
+    // is in the remarks.
+    QList<QByteArray> sent, received;
+    QStringList times;
+    for (const QString &line : lines) {
+        if (!line.left(28).trimmed().isEmpty())
+            sent << bytesOf(line.left(28), 8);
+        if (line.mid(30, 4) == " 02 ")
+            received << bytesOf(line.mid(30, 43), 11);
+        else if (line.contains("bad checksum: "))
+            received << bytesOf(line.mid(line.indexOf("bad checksum: ") + 14), 11);
+        times << line.mid(75, 29);
     }
-    EXPECT_EQ(model().log().logRow(), 3) << "step runs continue the log";
-}
-
-TEST_F(EndToEndTest, InterruptModeSendsAtTheSwitchOnlyWhileNoTimerRuns)
-{
-    start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return model().members().replyReceived; }, timeout));
-    control<QPushButton>("Check4")->click();
-    control<QPushButton>("Command1")->click();
-    control<QPushButton>("Command1")->click();
-    ASSERT_EQ(control<QPushButton>("Command1")->text(), "Interrupt Mode");
-    start();
-    EXPECT_EQ(validator.frames.last(), hex("02 08 11 7F 10 00 03 76"));
-    EXPECT_TRUE(control<QPushButton>("Check4")->isChecked());
-    EXPECT_FALSE(model().pollTimerActive());
-}
-
-TEST_F(EndToEndTest, NegativeAckRepeatsTheSameFrameOnEveryTick)
-{
-    start();
-    ASSERT_TRUE(QTest::qWaitFor([this] { return model().members().replyReceived; }, timeout));
-    control<QPushButton>("Check4")->click();
-    for (int i = 0; i < 3; ++i)
-        control<QPushButton>("Command1")->click();
-    ASSERT_EQ(control<QPushButton>("Command1")->text(), "Negative ACK");
-    control<QLineEdit>("Text2")->setText("30");
-    start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() >= 6; }, timeout));
-    control<QPushButton>("Check4")->click();
-    for (qsizetype i = 1; i < validator.frames.size(); ++i)
-        EXPECT_EQ(validator.frames[i], hex("02 08 10 7F 10 00 03 77")) << i;
+    EXPECT_EQ(sent, validator.frames);
+    EXPECT_EQ(received, validator.replies);
+    QStringList sorted = times;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(times, sorted);
 }
 
 TEST_F(EndToEndTest, PortThatDoesNotExistIsReportedAndAChangedPortIsOpened)
@@ -234,20 +191,17 @@ TEST_F(EndToEndTest, PortThatDoesNotExistIsReportedAndAChangedPortIsOpened)
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].startsWith("Communication Port Error (#:"));
     EXPECT_FALSE(control<QPushButton>("Check4")->isChecked());
-    EXPECT_TRUE(validator.frames.isEmpty());
 
-    Validator second(dir.path(), 2);
+    SimulatedValidator second(dir.path(), 2);
     control<QLineEdit>("Text1")->setText("2");
-    control<QPushButton>("Check4")->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return second.frames.size() == 1; }, timeout));
-    EXPECT_EQ(second.frames[0], hex("02 08 10 7F 10 00 03 77"));
-    EXPECT_EQ(model().members().comPort, 2);
-
+    EXPECT_EQ(send(second, [&] { control<QPushButton>("Check4")->click(); }),
+              hex("02 08 10 7F 10 00 03 77"));
     control<QPushButton>("Check4")->click();
     control<QLineEdit>("Text1")->setText("1");
-    start();
-    EXPECT_EQ(validator.frames[0], hex("02 08 10 7F 10 00 03 77"));
+    EXPECT_EQ(send(validator, [&] { control<QPushButton>("Check4")->click(); }),
+              hex("02 08 10 7F 10 00 03 77"));
     EXPECT_EQ(second.frames.size(), 1);
+    EXPECT_TRUE(validator.frames.size() == 1);
 }
 
 } // namespace

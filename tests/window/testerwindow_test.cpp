@@ -2,17 +2,25 @@
 #include "configdialog.h"
 #include "displayprofile.h"
 #include "fonts.h"
+#include "frames.h"
 #include "memoryline.h"
 #include "setupfile.h"
+#include "statisticswindow.h"
 #include "testerwindow.h"
 #include "trafficlogview.h"
 
+#include <QAbstractFileIconProvider>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,11 +28,20 @@
 
 namespace {
 
-struct Message
+// SETUP.INI holding these values, blank-separated in the file's order: layout, port, poll
+// rate, the seven note values and the seven channel states.
+QByteArray setupFile(const char *values)
 {
-    QString title;
-    QString text;
-};
+    const char *keys[] = {"Sys.Color  ", "Com.Setting", "Poll.Rate  ", "1st.Value  ", "2nd.Value  ",
+                          "3rd.Value  ", "4th.Value  ", "5th.Value  ", "6th.Value  ", "7th.Value  ",
+                          "1st.Check  ", "2nd.Check  ", "3rd.Check  ", "4th.Check  ", "5th.Check  ",
+                          "6th.Check  ", "7th.Check  "};
+    QByteArray file;
+    const QList<QByteArray> words = QByteArray(values).split(' ');
+    for (int i = 0; i < words.size(); ++i)
+        file += keys[i] + QByteArray(" = ") + words[i] + "\r\n";
+    return file;
+}
 
 class TesterWindowTest : public testing::TestWithParam<DisplayProfile>
 {
@@ -33,40 +50,43 @@ protected:
     {
         installFontSubstitutions();
         setDisplayProfile(ProfileNotChosen);
-        TesterWindow::setMessageShower(
-                [this](QWidget *, const QString &title, const QString &text, const QString &) {
-                    messages.append({title, text});
-                });
+        TesterWindow::setMessageShower([this](QWidget *, const QString &title, const QString &text,
+                                              const QString &) { messages << title + ": " + text; });
+        // The operator picks the file at once: the next path of the queue.
+        TesterWindow::setFileChooser([this](QWidget *, const QString &title,
+                                            const QString &suggested,
+                                            const std::function<void(const QString &)> &chosen) {
+            choosers << title + ": " + suggested;
+            if (!paths.isEmpty())
+                chosen(paths.takeFirst());
+        });
     }
 
-    void TearDown() override { TesterWindow::setMessageShower({}); }
-
-    std::unique_ptr<TesterWindow> openWindow(DisplayProfile layout)
+    void TearDown() override
     {
-        auto window = std::make_unique<TesterWindow>(layout, dir.path(), &line);
+        window.reset();
+        // Side windows go with the window they belong to, at once: none outlives its test.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        TesterWindow::setMessageShower({});
+        TesterWindow::setFileChooser({});
+    }
+
+    void open()
+    {
+        window = std::make_unique<TesterWindow>(GetParam(), dir.path(), &line);
         window->show();
-        return window;
     }
 
     template<typename Control>
-    static Control *find(TesterWindow &window, const QString &name)
+    Control *find(const char *name) const
     {
-        auto *found = window.findChild<Control *>(name);
-        EXPECT_TRUE(found) << qPrintable(name);
-        return found;
+        return window->findChild<Control *>(name);
     }
 
     QByteArray savedFile() const
     {
         QFile file(setupFilePath(dir.path()));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    void writeFile(const QByteArray &bytes) const
-    {
-        QFile file(setupFilePath(dir.path()));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
     }
 
     template<typename Window>
@@ -80,69 +100,80 @@ protected:
         return found;
     }
 
+    // Opens the configuration dialog the way the operator does: through the About window.
+    ConfigDialog *openConfigDialog()
+    {
+        find<QPushButton>("Check2")->click();
+        openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
+        EXPECT_TRUE(QTest::qWaitFor([] { return openWindows<ConfigDialog>().size() == 1; }));
+        return openWindows<ConfigDialog>().value(0);
+    }
+
+    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+
+    // A run start and one frame more, each answered; the poll timer never ticks.
+    void converse()
+    {
+        find<QLineEdit>("Text2")->setText("65535");
+        find<QPushButton>("Check4")->click();
+        line.push(Frames::reply({0x01}));
+        window->model().SendCommand();
+        line.push(Frames::reply({0x01}, 0x21));
+    }
+
+    static QStringList fileLines(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly)
+                       ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                       : QStringList();
+    }
+
     QTemporaryDir dir;
     MemoryLine line;
-    QList<Message> messages;
+    std::unique_ptr<TesterWindow> window;
+    QStringList messages;
+    QStringList choosers; // title: suggested path
+    QStringList paths;
 };
 
-TEST_P(TesterWindowTest, OpensIdleWithTheDefaultsWithoutAFile)
+TEST_P(TesterWindowTest, WithoutAFileOpensIdleAndClosingWritesTheDefaults)
 {
-    auto window = openWindow(GetParam());
+    open();
     EXPECT_EQ(window->windowTitle(), "Brisvel 2.1");
-    EXPECT_EQ(find<QLineEdit>(*window, "Text1")->text(), "1");
-    EXPECT_EQ(find<QLineEdit>(*window, "Text2")->text(), "100");
-    const QStringList captions{"1", "2", "5", "10", "20", "50", "100"};
-    for (int i = 0; i < 7; ++i) {
-        auto *box = find<QCheckBox>(*window, QStringLiteral("Check1_%1").arg(i));
-        EXPECT_EQ(box->text(), captions[i]);
-        EXPECT_EQ(box->checkState(), Qt::Checked);
-        EXPECT_EQ(find<QLabel>(*window, QStringLiteral("Label8_%1").arg(i))->text(), captions[i]);
-    }
-    EXPECT_TRUE(find<QPushButton>(*window, "Check6")->isChecked());
-    EXPECT_FALSE(find<QPushButton>(*window, "Check4")->isChecked());
-    EXPECT_EQ(find<QPushButton>(*window, "Command1")->text(), "Normal Poll");
+    EXPECT_EQ(find<QLineEdit>("Text1")->text(), "1");
+    EXPECT_EQ(find<QLineEdit>("Text2")->text(), "100");
     EXPECT_EQ(displayProfile(), GetParam());
     EXPECT_EQ(window->model().members().pollMode, NormalPoll);
-    EXPECT_TRUE(window->model().members().portReopenPending);
     EXPECT_FALSE(window->model().pollTimerActive());
-    EXPECT_TRUE(line.written.isEmpty());
-    EXPECT_EQ(line.openAttempts, 0);
-}
-
-TEST_P(TesterWindowTest, ClosingAtOnceWritesTheDefaultFile)
-{
-    openWindow(GetParam())->close();
-    const QByteArray expected = formatSetup(SetupSettings::defaults(GetParam()));
-    EXPECT_EQ(savedFile(), expected);
-    EXPECT_TRUE(savedFile().startsWith(GetParam() == Colour256 ? "Sys.Color   = 2\r\n"
-                                                               : "Sys.Color   = 1\r\n"));
+    window->close();
+    EXPECT_EQ(savedFile(),
+              setupFile(GetParam() == Colour256 ? "2 1 100 1 2 5 10 20 50 100 1 1 1 1 1 1 1"
+                                                : "1 1 100 1 2 5 10 20 50 100 1 1 1 1 1 1 1"));
     EXPECT_EQ(line.openAttempts, 0) << "a port never used is never opened";
 }
 
 TEST_P(TesterWindowTest, ReadsTheFileAndSavesWhatChanged)
 {
-    SetupSettings settings = SetupSettings::defaults(HighColour);
-    settings.comPort = 2;
-    settings.pollRate = "250";
-    settings.channelValues[6] = "500";
-    settings.channelStates = {1, 0, 2, 1, 1, 1, 0};
-    writeFile(formatSetup(settings));
+    QFile file(setupFilePath(dir.path()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(setupFile("1 2 250 1 2 5 10 20 50 500 1 0 2 1 1 1 0"));
+    file.close();
     setDisplayProfile(HighColour);
-
-    auto window = openWindow(GetParam());
-    EXPECT_EQ(find<QLineEdit>(*window, "Text1")->text(), "2");
-    EXPECT_EQ(find<QLineEdit>(*window, "Text2")->text(), "250");
-    EXPECT_EQ(find<QCheckBox>(*window, "Check1_6")->text(), "500");
-    EXPECT_EQ(find<QLabel>(*window, "Label8_6")->text(), "500");
-    EXPECT_EQ(find<QCheckBox>(*window, "Check1_1")->checkState(), Qt::Unchecked);
-    EXPECT_EQ(find<QCheckBox>(*window, "Check1_2")->checkState(), Qt::PartiallyChecked);
+    open();
+    EXPECT_EQ(find<QLineEdit>("Text1")->text(), "2");
+    EXPECT_EQ(find<QLineEdit>("Text2")->text(), "250");
+    EXPECT_EQ(find<QCheckBox>("Check1_6")->text(), "500");
+    EXPECT_EQ(find<QLabel>("Label8_6")->text(), "500");
+    EXPECT_EQ(find<QCheckBox>("Check1_1")->checkState(), Qt::Unchecked);
+    EXPECT_EQ(find<QCheckBox>("Check1_2")->checkState(), Qt::PartiallyChecked);
 
     // A port typed but never used for a run is not saved; escrow is not saved at all.
-    find<QLineEdit>(*window, "Text1")->setText("3");
-    find<QPushButton>(*window, "Check6")->setChecked(false);
-    find<QCheckBox>(*window, "Check1_1")->setChecked(true);
+    find<QLineEdit>("Text1")->setText("3");
+    find<QPushButton>("Check6")->setChecked(false);
+    find<QCheckBox>("Check1_1")->setChecked(true);
     // A greyed box leaves the greyed state at the first click and never comes back to it.
-    auto *greyed = find<QCheckBox>(*window, "Check1_2");
+    auto *greyed = find<QCheckBox>("Check1_2");
     QList<Qt::CheckState> clicked;
     for (int i = 0; i < 3; ++i) {
         greyed->click();
@@ -150,170 +181,93 @@ TEST_P(TesterWindowTest, ReadsTheFileAndSavesWhatChanged)
     }
     EXPECT_EQ(clicked, QList<Qt::CheckState>({Qt::Checked, Qt::Unchecked, Qt::Checked}));
     window->close();
-    settings.channelStates[1] = 1;
-    settings.channelStates[2] = 1;
-    EXPECT_EQ(savedFile(), formatSetup(settings));
+    EXPECT_EQ(savedFile(), setupFile("1 2 250 1 2 5 10 20 50 500 1 1 1 1 1 1 0"));
 
-    auto again = openWindow(GetParam());
-    EXPECT_TRUE(find<QPushButton>(*again, "Check6")->isChecked());
-}
-
-TEST_P(TesterWindowTest, ThePortInUseIsSaved)
-{
-    auto window = openWindow(GetParam());
-    find<QLineEdit>(*window, "Text1")->setText("3");
-    find<QPushButton>(*window, "Check4")->click();
+    open();
+    EXPECT_TRUE(find<QPushButton>("Check6")->isChecked());
+    find<QLineEdit>("Text1")->setText("3");
+    find<QPushButton>("Check4")->click();
     EXPECT_EQ(line.openedPorts, QList<int>{3});
     window->close();
-    EXPECT_TRUE(savedFile().contains("Com.Setting = 3\r\n"));
+    EXPECT_TRUE(savedFile().contains("Com.Setting = 3\r\n")) << "the port in use is saved";
     EXPECT_FALSE(line.isOpen()) << "closing the window closes the port";
 }
 
-TEST_P(TesterWindowTest, RunSwitchDrivesTheConversationAndTheDisplays)
+TEST_P(TesterWindowTest, TheControlsDriveTheModelAndShowIt)
 {
-    auto window = openWindow(GetParam());
-    auto *runSwitch = find<QPushButton>(*window, "Check4");
+    open();
+    auto *mode = find<QPushButton>("Command1");
+    QStringList captions;
+    for (int i = 0; i < 4; ++i) {
+        mode->click();
+        captions << mode->text();
+    }
+    EXPECT_EQ(captions, QStringList({"Step Into", "Interrupt Mode", "Negative ACK", "Normal Poll"}));
+
+    // What the displays show after a conversation, the picture test sees.
+    auto *runSwitch = find<QPushButton>("Check4");
     runSwitch->click();
-    ASSERT_EQ(line.written.size(), 1);
-    auto *log = find<TrafficLogView>(*window, "TrafficLog");
-    EXPECT_EQ(log->text(TrafficLogView::Sent, 0), " 02 08 10 7F 10 00 03 77    ");
-    EXPECT_EQ(find<QLabel>(*window, "Label14")->text(), " RUNNING");
-
-    QByteArray stacked = QByteArray::fromHex("020B20100018000000030B");
-    stacked[10] = 0;
-    for (int i = 1; i <= 8; ++i)
-        stacked[10] = char(stacked[10] ^ stacked[i]);
-    line.push(stacked);
-    EXPECT_EQ(log->text(TrafficLogView::Reply, 0),
-              " 02 0B 20 10 00 18 00 00 00 03 "
-                      + QString::fromLatin1(stacked.mid(10).toHex().toUpper()) + "     3 STD");
-    EXPECT_EQ(find<QLabel>(*window, "Label9_2")->text(), "1");
-    EXPECT_EQ(find<QLabel>(*window, "Label10_7")->text(), "5");
-    EXPECT_EQ(find<QLabel>(*window, "Label15")->text(), " ");
-
-    find<QPushButton>(*window, "Command2")->click();
-    EXPECT_EQ(find<QLabel>(*window, "Label9_2")->text(), "0");
+    line.push(Frames::reply({0x10, 0x00, 0x18}));
+    EXPECT_EQ(find<QLabel>("Label9_2")->text(), "1");
+    find<QPushButton>("Command2")->click();
+    EXPECT_EQ(find<QLabel>("Label9_2")->text(), "0");
 
     // The program's own change of the switch suspends exactly as a click does.
     runSwitch->setChecked(false);
-    EXPECT_EQ(find<QLabel>(*window, "Label14")->text(), " SYSTEM SUSPENDED");
+    EXPECT_EQ(find<QLabel>("Label14")->text(), " SYSTEM SUSPENDED");
     EXPECT_FALSE(window->model().pollTimerActive());
-}
-
-TEST_P(TesterWindowTest, ModeButtonShowsTheModeInCaptionAndColour)
-{
-    auto window = openWindow(GetParam());
-    auto *button = find<QPushButton>(*window, "Command1");
-    const QStringList captions{"Step Into", "Interrupt Mode", "Negative ACK", "Normal Poll"};
-    for (const QString &caption : captions) {
-        button->click();
-        EXPECT_EQ(button->text(), caption);
-        EXPECT_TRUE(button->styleSheet().contains(
-                pollModeColour(window->model().members().pollMode, GetParam()).name()));
-    }
 }
 
 TEST_P(TesterWindowTest, RefusedEntriesAreSelectedAndTheSwitchGoesBackOff)
 {
-    auto window = openWindow(GetParam());
-    auto *interval = find<QLineEdit>(*window, "Text2");
+    open();
+    auto *interval = find<QLineEdit>("Text2");
     interval->setText("often");
-    find<QPushButton>(*window, "Check4")->click();
-    EXPECT_FALSE(find<QPushButton>(*window, "Check4")->isChecked());
+    find<QPushButton>("Check4")->click();
+    EXPECT_FALSE(find<QPushButton>("Check4")->isChecked());
     EXPECT_EQ(interval->selectedText(), "often");
-
     interval->setText("12");
-    find<QPushButton>(*window, "Check4")->click();
+    find<QPushButton>("Check4")->click();
     EXPECT_EQ(interval->text(), "30");
-    EXPECT_EQ(window->model().pollInterval(), 30);
-}
+    find<QPushButton>("Check4")->click();
 
-TEST_P(TesterWindowTest, PortThatCannotBeOpenedShowsTheSystemErrorBox)
-{
-    auto window = openWindow(GetParam());
-    auto *port = find<QLineEdit>(*window, "Text1");
+    auto *port = find<QLineEdit>("Text1");
     port->setText("7");
-    find<QPushButton>(*window, "Check4")->click();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_EQ(messages[0].title, "System Error");
-    EXPECT_EQ(messages[0].text, "Communication Port Error (#:8002).  COM port maybe in use by "
-                                "other application(s) or does not exist.");
-    EXPECT_FALSE(find<QPushButton>(*window, "Check4")->isChecked());
+    find<QPushButton>("Check4")->click();
+    EXPECT_EQ(messages, QStringList{"System Error: Communication Port Error (#:8002).  COM port "
+                                    "maybe in use by other application(s) or does not exist."});
+    EXPECT_FALSE(find<QPushButton>("Check4")->isChecked());
     EXPECT_EQ(port->selectedText(), "7");
-    EXPECT_EQ(find<QLabel>(*window, "Label14")->text(), " SYSTEM SUSPENDED");
-}
+    EXPECT_EQ(find<QLabel>("Label14")->text(), " SYSTEM SUSPENDED");
 
-TEST_P(TesterWindowTest, SettingsThatCannotBeSavedAreReported)
-{
-    auto window = openWindow(GetParam());
     QFile::remove(setupFilePath(dir.path()));
     ASSERT_TRUE(QDir(dir.path()).mkdir("SETUP.INI")); // a folder where the file should be
     window->close();
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].text.contains("SETUP.INI"));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[1].startsWith("Settings Not Saved: Cannot save the settings to "));
 }
 
 TEST_P(TesterWindowTest, ConfigureToggleIsPressedExactlyWhileTheAboutWindowIsOpen)
 {
-    auto window = openWindow(GetParam());
-    auto *toggle = find<QPushButton>(*window, "Check2");
+    open();
+    auto *toggle = find<QPushButton>("Check2");
     toggle->click();
     ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
     EXPECT_TRUE(toggle->isChecked());
-
     // Released by hand, the About window stays; pressed again, the same one comes forward.
     toggle->click();
-    EXPECT_EQ(openWindows<AboutWindow>().size(), 1);
     toggle->click();
     EXPECT_EQ(openWindows<AboutWindow>().size(), 1);
-
     openWindows<AboutWindow>().first()->close();
     QTRY_VERIFY(openWindows<AboutWindow>().isEmpty());
     EXPECT_FALSE(toggle->isChecked());
     EXPECT_TRUE(openWindows<ConfigDialog>().isEmpty());
 
-    toggle->click();
-    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
-    QTRY_VERIFY(openWindows<AboutWindow>().isEmpty());
+    ConfigDialog *dialog = openConfigDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(openWindows<AboutWindow>().isEmpty());
     EXPECT_FALSE(toggle->isChecked());
-    ASSERT_EQ(openWindows<ConfigDialog>().size(), 1);
-    openWindows<ConfigDialog>().first()->close();
-}
-
-TEST_P(TesterWindowTest, NewNoteValuesFromTheDialogTakeEffectAtOnce)
-{
-    auto window = openWindow(GetParam());
-    window->model().setRunSwitch(true);
-    auto *toggle = find<QPushButton>(*window, "Check2");
-    toggle->click();
-    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
-    QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
-    ConfigDialog *dialog = openWindows<ConfigDialog>().first();
-    dialog->findChild<QLineEdit *>("Text1_2")->setText("2.5");
-    dialog->findChild<QPushButton *>("Command1")->click();
-    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty());
-    EXPECT_EQ(find<QCheckBox>(*window, "Check1_2")->text(), "2.5");
-    EXPECT_EQ(find<QLabel>(*window, "Label8_2")->text(), "2.5");
-    EXPECT_EQ(find<QCheckBox>(*window, "Check1_2")->checkState(), Qt::Checked);
-
-    QByteArray stacked = QByteArray::fromHex("020B20100018000000030000");
-    stacked.resize(11);
-    for (int i = 1; i <= 8; ++i)
-        stacked[10] = char(stacked[10] ^ stacked[i]);
-    line.push(stacked);
-    EXPECT_EQ(find<QLabel>(*window, "Label10_2")->text(), "2");
-    window->close();
-    EXPECT_TRUE(savedFile().contains("3rd.Value   = 2.5\r\n"));
-}
-
-TEST_P(TesterWindowTest, ClosingTheWindowClosesTheSideWindows)
-{
-    auto window = openWindow(GetParam());
-    find<QPushButton>(*window, "Check2")->click();
-    openWindows<AboutWindow>().first()->findChild<QPushButton *>("Command1")->click();
-    find<QPushButton>(*window, "Check2")->click();
-    QTRY_COMPARE(openWindows<ConfigDialog>().size(), 1);
-    ASSERT_EQ(openWindows<AboutWindow>().size(), 1);
+    toggle->click(); // the About window again, over the dialog
     struct CloseOrder : QObject
     {
         bool eventFilter(QObject *watched, QEvent *event) override
@@ -324,13 +278,147 @@ TEST_P(TesterWindowTest, ClosingTheWindowClosesTheSideWindows)
         }
         QStringList closed;
     } order;
-    openWindows<ConfigDialog>().first()->installEventFilter(&order);
+    dialog->installEventFilter(&order);
     openWindows<AboutWindow>().first()->installEventFilter(&order);
     window->close();
     QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty() && openWindows<AboutWindow>().isEmpty());
     EXPECT_EQ(order.closed, QStringList({"About", "Config"})) << "most recently opened first";
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(savedFile().startsWith("Sys.Color"));
+}
+
+TEST_P(TesterWindowTest, NewNoteValuesFromTheDialogTakeEffectAtOnce)
+{
+    open();
+    window->model().setRunSwitch(true);
+    ConfigDialog *dialog = openConfigDialog();
+    ASSERT_TRUE(dialog);
+    dialog->findChild<QLineEdit *>("Text1_2")->setText("2.5");
+    dialog->findChild<QPushButton *>("Command1")->click();
+    QTRY_VERIFY(openWindows<ConfigDialog>().isEmpty());
+    EXPECT_EQ(find<QCheckBox>("Check1_2")->text(), "2.5");
+    EXPECT_EQ(find<QLabel>("Label8_2")->text(), "2.5");
+    EXPECT_EQ(find<QCheckBox>("Check1_2")->checkState(), Qt::Checked);
+    line.push(Frames::reply({0x10, 0x00, 0x18}));
+    EXPECT_EQ(find<QLabel>("Label10_2")->text(), "2");
+    window->close();
+    EXPECT_TRUE(savedFile().contains("3rd.Value   = 2.5\r\n"));
+}
+
+TEST_P(TesterWindowTest, CtrlSSavesTheWholeRecordAndEveryLogRowOffersTheMenu)
+{
+    open();
+    converse();
+    paths << dir.filePath("saved.txt");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(choosers.size(), 1);
+    EXPECT_TRUE(choosers[0].startsWith("Save Traffic: ") && choosers[0].endsWith(".txt"));
+    EXPECT_EQ(fileLines(dir.filePath("saved.txt")), window->record().lines());
+    EXPECT_EQ(window->record().size(), 2);
+    EXPECT_TRUE(messages.isEmpty());
+
+    auto *menu = window->findChild<QMenu *>("logMenu");
+    ASSERT_TRUE(menu);
+    QStringList texts;
+    for (const QAction *item : menu->actions())
+        texts << item->text();
+    EXPECT_EQ(texts, QStringList({"Save Traffic...", "Statistics...", "Record to File..."}));
+    auto *log = find<TrafficLogView>("TrafficLog");
+    for (const QPoint at : {log->cellRect(TrafficLogView::Sent, 0).center(),
+                            log->cellRect(TrafficLogView::Reply, 15).center()}) {
+        emit log->customContextMenuRequested(at);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000)) << at.y();
+        menu->hide();
+    }
+}
+
+TEST_P(TesterWindowTest, RecordingRunsUntilStoppedOrTheWindowCloses)
+{
+    open();
+    const QString path = dir.filePath("record.txt");
+    paths << path << dir.filePath("no/such/folder/record.txt");
+    action("recordAction")->trigger();
+    ASSERT_EQ(choosers.size(), 1);
+    EXPECT_TRUE(choosers[0].startsWith("Record to File: "));
+    EXPECT_EQ(action("recordAction")->text(), "Stop Recording");
+    converse();
+    EXPECT_EQ(fileLines(path), window->record().lines());
+    action("recordAction")->trigger();
+    EXPECT_FALSE(window->record().recording());
+    EXPECT_EQ(action("recordAction")->text(), "Record to File...");
+    EXPECT_EQ(choosers.size(), 1) << "stopping asks for no file";
+
+    action("recordAction")->trigger();
+    EXPECT_EQ(messages.value(0).section(':', 0, 0), "Recording Not Started");
+    paths << dir.filePath("no/such/folder/saved.txt");
+    action("saveTrafficAction")->trigger();
+    EXPECT_EQ(messages.value(1).section(':', 0, 0), "Traffic Not Saved");
+    // The dialogs open in the last folder where writing worked, never where it failed.
+    action("saveTrafficAction")->trigger();
+    ASSERT_EQ(choosers.size(), 4);
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(QFileInfo(choosers[i].section(": ", 1)).path(), dir.path()) << i;
+#ifdef Q_OS_LINUX
+    // A recording that fails later sends the next dialog back to the documents folder.
+    paths << "/dev/full";
+    action("recordAction")->trigger();
+    converse();
+    EXPECT_EQ(messages.last().section(':', 0, 0), "Recording Stopped");
+    action("saveTrafficAction")->trigger();
+    EXPECT_EQ(QFileInfo(choosers.last().section(": ", 1)).path(),
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+#endif
+    paths.clear();
+    paths << path;
+    action("recordAction")->trigger();
+    window->model().SendCommand(); // still waiting for its reply when the window closes
+    window->close();
+    EXPECT_FALSE(window->record().recording());
+    ASSERT_EQ(fileLines(path).size(), 1);
+    EXPECT_TRUE(fileLines(path)[0].endsWith("# no reply yet"));
+}
+
+TEST_P(TesterWindowTest, TheFileDialogTellsFileTypesByNameAlone)
+{
+    open();
+    QFile document(dir.filePath("document"));
+    ASSERT_TRUE(document.open(QIODevice::WriteOnly) && document.write("%PDF-1.4\n") > 0);
+    document.close();
+    TesterWindow::setFileChooser({});
+    action("saveTrafficAction")->trigger();
+    auto *dialog = window->findChild<QFileDialog *>();
+    ASSERT_TRUE(dialog && dialog->iconProvider());
+    EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseCustomDirectoryIcons));
+    EXPECT_FALSE(dialog->iconProvider()->type(QFileInfo(document)).contains("PDF"));
+    dialog->close();
+}
+
+TEST_P(TesterWindowTest, StatisticsFollowTheConversationUntilTheWindowCloses)
+{
+    open();
+    action("statisticsAction")->trigger();
+    auto *statistics = window->findChild<StatisticsWindow *>();
+    ASSERT_TRUE(statistics);
+    EXPECT_TRUE(statistics->isWindow() && statistics->isVisible());
+    const auto *figures = statistics->findChild<QTableWidget *>("figuresTable");
+    const auto figure = [figures](const QString &name) {
+        for (int row = 0; row < figures->rowCount(); ++row) {
+            if (figures->item(row, 0)->text() == name)
+                return figures->item(row, 1)->text();
+        }
+        return QString();
+    };
+    EXPECT_EQ(figure("Frames sent"), "0");
+    EXPECT_EQ(figure("Latency median"), "-");
+    converse();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Replies") == "2"; }, 5000));
+    EXPECT_EQ(figure("Frames sent"), "2");
+    EXPECT_EQ(figure("Power up"), "0");
+    EXPECT_TRUE(figure("Latency median").endsWith(" ms"));
+    find<QPushButton>("Command2")->click(); // resets the tally
+    EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Frames sent") == "0"; }, 5000));
+    window->close();
+    EXPECT_FALSE(statistics->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLayouts, TesterWindowTest, testing::Values(HighColour, Colour256),

@@ -1,4 +1,6 @@
 #include "acceptancestatistics.h"
+#include "frames.h"
+#include "printers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +16,14 @@ enum Fault { Good, BadChecksum, BadEnd, NotCounted };
 struct Step
 {
     bool send;
-    quint8 control, d0, d1, d2;
+    int control, d0, d1, d2;
     int latency;
     Fault fault = Good;
 };
 
-constexpr quint8 ch(int channel)
+constexpr int ch(int channel)
 {
-    return quint8(channel << 3);
+    return channel << 3;
 }
 
 // A batch of notes with every outcome, repeated replies and line faults; the counts below are
@@ -54,15 +56,12 @@ const Step batch[] = {
 
 ValidatorReply reply(const Step &step)
 {
-    ValidatorReply r;
-    r.bytes = {0x02, 0x0B, step.control, step.d0, step.d1, step.d2, 0, 0, 0, 0x03, 0};
-    for (int i = 1; i <= 8; ++i)
-        r.bytes[10] ^= r.bytes[i];
+    QByteArray frame = Frames::reply({step.d0, step.d1, step.d2}, step.control);
     if (step.fault == BadChecksum)
-        r.bytes[10] ^= 0x40;
+        frame = Frames::badChecksum(frame);
     if (step.fault == BadEnd)
-        r.bytes[9] = 0x00;
-    return r;
+        frame[9] = 0x00;
+    return Frames::replyValue(frame);
 }
 
 void play(AcceptanceStatistics &statistics, const Step *steps, size_t count)

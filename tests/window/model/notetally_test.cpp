@@ -1,93 +1,57 @@
 #include "notetally.h"
+#include "printers.h"
+
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const std::array<QString, 7> designed{"1", "2", "5", "10", "20", "50", "100"};
-
-NoteTally tallyWith(const std::array<QString, 7> &values)
-{
-    NoteTally tally;
-    tally.ValueChg(values);
-    return tally;
-}
-
-TEST(NoteTally, CountsPerChannelAndInTotal)
-{
-    NoteTally tally = tallyWith(designed);
-    for (int i = 0; i < 3; ++i)
-        tally.CountNote(3);
-    tally.CountNote(7);
-    EXPECT_EQ(tally.quantity(2), "3");
-    EXPECT_EQ(tally.amount(2), "15");
-    EXPECT_EQ(tally.quantity(6), "1");
-    EXPECT_EQ(tally.amount(6), "100");
-    EXPECT_EQ(tally.quantity(NoteTally::totalRow), "4");
-    EXPECT_EQ(tally.amount(NoteTally::totalRow), "115");
-    for (int row : {0, 1, 3, 4, 5})
-        EXPECT_EQ(tally.quantity(row), "0");
-}
+const std::array<QString, channelCount> designed{"1", "2", "5", "10", "20", "50", "100"};
 
 struct ValueCase
 {
-    const char *value;
-    const char *amountAfterTwo; // quantities count either way
+    const char *value; // of channel 2
+    const char *amountAfterTwo; // the quantities count either way
 };
 
 class NoteValueTest : public testing::TestWithParam<ValueCase>
 { };
 
-TEST_P(NoteValueTest, AmountFollowsTheNumberRules)
+// Two notes of channel 2 and one of channel 7, then channel 2 with a new value.
+TEST_P(NoteValueTest, AmountsFollowTheNumberRules)
 {
-    std::array<QString, 7> values = designed;
+    std::array<QString, channelCount> values = designed;
     values[1] = QLatin1String(GetParam().value);
-    NoteTally tally = tallyWith(values);
-    tally.CountNote(2);
-    tally.CountNote(2);
-    EXPECT_EQ(tally.quantity(1), "2");
-    EXPECT_EQ(tally.quantity(NoteTally::totalRow), "2");
-    EXPECT_EQ(tally.amount(1), QLatin1String(GetParam().amountAfterTwo));
-    EXPECT_EQ(tally.amount(NoteTally::totalRow), QLatin1String(GetParam().amountAfterTwo));
-}
-
-INSTANTIATE_TEST_SUITE_P(NoteTally, NoteValueTest,
-                         testing::Values(ValueCase{"2.5", "4"}, ValueCase{"3.5", "8"},
-                                         ValueCase{"0", "0"}, ValueCase{"abc", "0"},
-                                         ValueCase{"2147483648", "0"},
-                                         ValueCase{"2147483647", "4294967294"},
-                                         ValueCase{" 20", "40"}));
-
-TEST(NoteTally, NoteIndexZeroCountsNothing)
-{
-    NoteTally tally = tallyWith(designed);
-    tally.CountNote(0);
-    for (int row = 0; row <= NoteTally::totalRow; ++row)
-        EXPECT_EQ(tally.quantity(row), "0");
-}
-
-TEST(NoteTally, ANewValueCountsFromThenOn)
-{
-    std::array<QString, 7> values = designed;
-    NoteTally tally = tallyWith(values);
-    tally.CountNote(3);
-    values[2] = "10";
+    NoteTally tally;
     tally.ValueChg(values);
-    tally.CountNote(3);
-    EXPECT_EQ(tally.amount(2), "15");
-    EXPECT_EQ(tally.noteValue(2), "10");
-}
+    for (int note : {2, 0, 2, 8, 7})
+        tally.CountNote(note);
+    const QString amount = QLatin1String(GetParam().amountAfterTwo);
+    const QStringList quantities{"0", "2", "0", "0", "0", "0", "1", "3"};
+    for (int row = 0; row <= NoteTally::totalRow; ++row)
+        EXPECT_EQ(tally.quantity(row), quantities[row]) << row;
+    EXPECT_EQ(tally.amount(1), amount);
+    EXPECT_EQ(tally.amount(6), "100");
+    EXPECT_EQ(tally.amount(NoteTally::totalRow), QString::number(amount.toLongLong() + 100));
 
-TEST(NoteTally, ResetSetsEveryCounterToZero)
-{
-    NoteTally tally = tallyWith(designed);
-    for (int n = 1; n <= 7; ++n)
-        tally.CountNote(n);
+    values[1] = "10";
+    tally.ValueChg(values);
+    tally.CountNote(2);
+    EXPECT_EQ(tally.amount(1), QString::number(amount.toLongLong() + 10)) << "from then on";
+    EXPECT_EQ(tally.noteValue(1), "10");
     tally.ResetTotals();
     for (int row = 0; row <= NoteTally::totalRow; ++row) {
         EXPECT_EQ(tally.quantity(row), "0");
         EXPECT_EQ(tally.amount(row), "0");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(NoteTally, NoteValueTest,
+                         testing::Values(ValueCase{"2", "4"}, ValueCase{"2.5", "4"},
+                                         ValueCase{"3.5", "8"}, ValueCase{"0", "0"},
+                                         ValueCase{"abc", "0"}, ValueCase{"2147483648", "0"},
+                                         ValueCase{"2147483647", "4294967294"},
+                                         ValueCase{" 20", "40"}));
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "printers.h"
 #include "trafficlog.h"
 
 #include <gtest/gtest.h>
@@ -14,44 +15,32 @@ QString reply(int n)
     return QStringLiteral("R%1").arg(n);
 }
 
-TEST(TrafficLog, RowsPairUntilTheLogIsFull)
+// Frames from .. to - 1, each with its reply.
+void converse(TrafficLog &log, int from, int to)
+{
+    for (int n = from; n < to; ++n) {
+        log.writeSent(sent(n));
+        log.writeReply(reply(n));
+    }
+}
+
+TEST(TrafficLog, RowsPairUntilFullThenTheSentColumnScrollsBeforeItsReply)
 {
     TrafficLog log;
     log.writeReply("before any frame"); // has no row
-    for (int n = 0; n < 16; ++n) {
-        log.writeSent(sent(n));
-        log.writeReply(reply(n));
-    }
-    for (int row = 0; row < 16; ++row) {
-        EXPECT_EQ(log.sent(row), sent(row));
-        EXPECT_EQ(log.reply(row), reply(row));
-    }
+    converse(log, 0, 16);
     EXPECT_EQ(log.logRow(), 16);
-}
-
-TEST(TrafficLog, SeventeenthFrameScrollsTheSentColumnThenItsReplyTheOther)
-{
-    TrafficLog log;
-    for (int n = 0; n < 16; ++n) {
-        log.writeSent(sent(n));
-        log.writeReply(reply(n));
-    }
+    EXPECT_EQ(log.sent(15), sent(15));
+    EXPECT_EQ(log.reply(0), reply(0));
     log.writeSent(sent(16));
     EXPECT_EQ(log.sent(0), sent(1));
     EXPECT_EQ(log.sent(15), sent(16));
     EXPECT_EQ(log.reply(0), reply(0)) << "the reply column waits for the reply";
     EXPECT_EQ(log.reply(15), reply(15));
-
     log.writeReply(reply(16));
-    for (int row = 0; row < 16; ++row)
-        EXPECT_EQ(log.reply(row), reply(row + 1)) << row;
     EXPECT_EQ(log.logRow(), 17);
-
-    for (int n = 17; n < 40; ++n) {
-        log.writeSent(sent(n));
-        log.writeReply(reply(n));
-        EXPECT_EQ(log.logRow(), 17);
-    }
+    converse(log, 17, 40);
+    EXPECT_EQ(log.logRow(), 17);
     for (int row = 0; row < 16; ++row) {
         EXPECT_EQ(log.sent(row), sent(24 + row));
         EXPECT_EQ(log.reply(row), reply(24 + row));
@@ -66,11 +55,7 @@ TEST(TrafficLog, SecondReplyLineForTheSameFrameOverwritesUntilFullThenScrolls)
     log.writeReply("again");
     EXPECT_EQ(log.reply(0), "again");
     EXPECT_TRUE(log.reply(1).isEmpty());
-
-    for (int n = 1; n < 17; ++n) {
-        log.writeSent(sent(n));
-        log.writeReply(reply(n));
-    }
+    converse(log, 1, 17);
     // Full: both writes for one frame scroll the reply column, which then runs one row ahead.
     log.writeSent(sent(17));
     log.writeReply("bad");
@@ -84,8 +69,7 @@ TEST(TrafficLog, SecondReplyLineForTheSameFrameOverwritesUntilFullThenScrolls)
 TEST(TrafficLog, ClearEmptiesBothColumnsAndRestartsAtTheTop)
 {
     TrafficLog log;
-    for (int n = 0; n < 20; ++n)
-        log.writeSent(sent(n));
+    converse(log, 0, 20);
     log.clear();
     EXPECT_EQ(log.logRow(), 0);
     for (int row = 0; row < 16; ++row)

@@ -1,6 +1,6 @@
-#include "memoryline.h"
-#include "testermodel.h"
-#include "trafficlines.h"
+#include "frames.h"
+#include "handpacedmodel.h"
+#include "printers.h"
 #include "trafficrecord.h"
 #ifdef Q_OS_LINUX
 #include "filesizelimit.h"
@@ -8,71 +8,57 @@
 
 #include <QDateTime>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <ostream>
 
 namespace {
 
+using Frames::replyValue;
+
 constexpr qint64 noon = 1714564800000; // 2024-05-01T12:00:00Z
 
-ValidatorReply reply(quint8 d0, quint8 d1 = 0, quint8 d2 = 0, bool goodChecksum = true)
+HostCommand frame(int control)
 {
-    ValidatorReply r;
-    r.bytes = {0x02, 0x0B, 0x20, d0, d1, d2, 0, 0, 0, 0x03, 0};
-    quint8 sum = 0;
-    for (int i = 1; i <= 8; ++i)
-        sum ^= r.bytes[i];
-    r.bytes[10] = goodChecksum ? sum : sum ^ 0x01;
-    return r;
-}
-
-HostCommand frame(qint16 control)
-{
+    const QByteArray bytes = Frames::command(control);
     HostCommand command;
-    command.control = control;
+    command.control = qint16(control);
     command.data0 = 0x7F;
     command.data1 = 0x10;
-    command.checksum = qint16(0x08 ^ control ^ 0x7F ^ 0x10);
-    command.frameText = QByteArray(8, '\x02');
+    command.checksum = quint8(bytes[7]);
+    command.frameText = bytes;
     command.tag = QStringLiteral("   ");
     return command;
 }
 
-QByteArray bytes(const ValidatorReply &r)
+// A record line with its time of day, which depends on the time zone, left out.
+QString withoutTime(const QString &line)
 {
-    return QByteArray(reinterpret_cast<const char *>(r.bytes.data()), ValidatorReply::length);
+    return line.left(75) + "<time>" + line.mid(104);
 }
 
-// The columns of a record line: the log's two, then time, latency, state, event, remarks.
-struct Columns
-{
-    explicit Columns(const QString &line)
-        : sent(line.left(28))
-        , reply(line.mid(30, 43).trimmed())
-        , time(line.mid(75, 29))
-        , latency(line.mid(106, 8).trimmed())
-        , state(line.mid(116, 12).trimmed())
-        , event(line.mid(130, 11).trimmed())
-        , remarks(line.indexOf(" # ") > 0 ? line.mid(line.indexOf(" # ") + 3) : QString())
-    { }
+const ValidatorReply idle = replyValue(Frames::reply({0x01}));
+const ValidatorReply stacked5 = replyValue(Frames::reply({0x10, 0, 5 << 3}));
+const ValidatorReply badIdle = replyValue(Frames::badChecksum(Frames::reply({0x02})));
 
-    QString sent, reply, time, latency, state, event, remarks;
+enum Kind { Send, SendNothing, Reply, BadReply, TimeOut };
+
+struct Event
+{
+    Kind kind;
+    int ms; // after noon
+    ValidatorReply reply = idle;
 };
 
 struct RecordCase
 {
     const char *name;
-    std::function<void(TrafficRecord &)> play;
-    QString reply; // the reply column of the last line
-    QString latency;
-    QString state;
-    QString event;
-    QString remarks;
-    int frames, replies, noResponses, badChecksums, extraReplies;
+    QList<Event> events;
+    const char *lastLine; // without its time
+    std::array<int, 5> counts; // frames, replies, no responses, bad checksums, extra replies
 };
 
 void PrintTo(const RecordCase &c, std::ostream *os)
@@ -83,97 +69,79 @@ void PrintTo(const RecordCase &c, std::ostream *os)
 class TrafficRecordCases : public testing::TestWithParam<RecordCase>
 { };
 
-const ValidatorReply stacked5 = reply(0x10, 0, 5 << 3);
-const QString stacked5Line = replyLine(stacked5, "   ", "5", "STD");
-
 TEST_P(TrafficRecordCases, LastLineAndCounts)
 {
     const RecordCase &c = GetParam();
     TrafficRecord record;
-    c.play(record);
-    const Columns last(record.lines().last());
-    EXPECT_EQ(last.reply, c.reply.trimmed());
-    EXPECT_EQ(last.latency, c.latency);
-    EXPECT_EQ(last.state, c.state);
-    EXPECT_EQ(last.event, c.event);
-    EXPECT_EQ(last.remarks, c.remarks);
-    const TrafficCounts &counts = record.counts();
-    EXPECT_EQ(counts.frames, c.frames);
-    EXPECT_EQ(counts.replies, c.replies);
-    EXPECT_EQ(counts.noResponses, c.noResponses);
-    EXPECT_EQ(counts.badChecksums, c.badChecksums);
-    EXPECT_EQ(counts.extraReplies, c.extraReplies);
+    for (const Event &e : c.events) {
+        switch (e.kind) {
+        case Send:
+        case SendNothing:
+            record.addCommand(e.kind == Send ? frame(0x10) : HostCommand{}, noon + e.ms, e.ms);
+            break;
+        case Reply:
+        case BadReply:
+            record.addReply(e.reply, e.kind == Reply, noon + e.ms, e.ms);
+            break;
+        case TimeOut:
+            record.timeOut();
+            break;
+        }
+    }
+    EXPECT_EQ(withoutTime(record.lines().last()), c.lastLine);
+    const TrafficCounts &n = record.counts();
+    EXPECT_EQ((std::array{n.frames, n.replies, n.noResponses, n.badChecksums, n.extraReplies}),
+              c.counts);
 }
 
 INSTANTIATE_TEST_SUITE_P(
         Kinds, TrafficRecordCases,
         testing::Values(
                 RecordCase{"Answered",
-                           [](TrafficRecord &r) {
-                               r.addCommand(frame(0x10), noon, 1000);
-                               r.addReply(stacked5, true, noon + 21, 1021);
-                           },
-                           stacked5Line, "21 ms", "-", "STACKED", "", 1, 1, 0, 0, 0},
+                           {{Send, 0}, {Reply, 21, stacked5}},
+                           " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
+                           "STD  <time>     21 ms  -             STACKED",
+                           {1, 1, 0, 0, 0}},
                 RecordCase{"NoReplyBeforeTheNextSend",
-                           [](TrafficRecord &r) {
-                               r.addCommand(frame(0x10), noon, 1000);
-                               r.addCommand(frame(0x10), noon + 100, 1100);
-                               r.addReply(reply(0x01), true, noon + 120, 1120);
-                               r.addCommand(frame(0x11), noon + 200, 1200);
-                               r.timeOut();
-                           },
-                           noResponseLine(), "-", "-", "-", "", 3, 1, 2, 0, 0},
+                           {{Send, 0}, {Send, 100}, {Reply, 120}, {Send, 200}, {TimeOut, 0}},
+                           " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
+                           "    <time>         -  -             -",
+                           {3, 1, 2, 0, 0}},
                 RecordCase{"StillWaiting",
-                           [](TrafficRecord &r) { r.addCommand(frame(0x10), noon, 1000); }, "", "-",
-                           "-", "-", "no reply yet", 1, 0, 0, 0, 0},
+                           {{Send, 0}},
+                           " 02 08 10 7F 10 00 03 77                                               "
+                           "    <time>         -  -             -            # no reply yet",
+                           {1, 0, 0, 0, 0}},
                 RecordCase{"BadChecksumStandsAsNoResponse",
-                           [](TrafficRecord &r) {
-                               r.addCommand(frame(0x10), noon, 1000);
-                               r.addReply(reply(0x02, 0, 0, false), false, noon + 15, 1015);
-                           },
-                           noResponseLine(), "15 ms", "-", "-",
-                           "bad checksum: 02 0B 20 02 00 00 00 00 00 03 28", 1, 0, 0, 1, 0},
+                           {{Send, 0}, {BadReply, 15, badIdle}},
+                           " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
+                           "    <time>     15 ms  -             -            # bad checksum: 02 0B "
+                           "20 02 00 00 00 00 00 03 28",
+                           {1, 0, 0, 1, 0}},
                 RecordCase{"GoodReplyAfterABadOne",
-                           [](TrafficRecord &r) {
-                               r.addCommand(frame(0x10), noon, 1000);
-                               r.addReply(reply(0x02, 0, 0, false), false, noon + 15, 1015);
-                               r.addReply(stacked5, true, noon + 30, 1030);
-                           },
-                           stacked5Line, "30 ms", "-", "STACKED", "", 1, 1, 0, 1, 0},
+                           {{Send, 0}, {BadReply, 15, badIdle}, {Reply, 30, stacked5}},
+                           " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
+                           "STD  <time>     30 ms  -             STACKED",
+                           {1, 1, 0, 1, 0}},
                 RecordCase{"SecondReplyToOneFrame",
-                           [](TrafficRecord &r) {
-                               r.addCommand(frame(0x10), noon, 1000);
-                               r.addReply(reply(0x01), true, noon + 20, 1020);
-                               r.addReply(stacked5, true, noon + 40, 1040);
-                           },
-                           stacked5Line, "40 ms", "-", "STACKED", "second reply", 1, 1, 0, 0, 1},
+                           {{Send, 0}, {Reply, 20}, {Reply, 40, stacked5}},
+                           "                               02 0B 20 10 00 28 00 00 00 03 13     5 "
+                           "STD  <time>     40 ms  -             STACKED      # second reply",
+                           {1, 1, 0, 0, 1}},
                 RecordCase{"BadFrameBeforeAnyFrame",
-                           [](TrafficRecord &r) {
-                               ValidatorReply noEndByte = reply(0x01);
-                               noEndByte.bytes[9] = 0x04;
-                               r.addReply(noEndByte, false, noon, 1000);
-                           },
-                           noResponseLine(), "-", "-", "-",
-                           "reply with no frame sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
-                           0, 0, 0, 0, 1},
+                           {{BadReply, 0,
+                             replyValue(Frames::hex("02 0B 20 01 00 00 00 00 00 04 2A"))}},
+                           "                                     NO RESPONSE!  TIMEOUT             "
+                           "    <time>         -  -             -            # reply with no frame "
+                           "sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
+                           {0, 0, 0, 0, 1}},
                 RecordCase{"NothingSentBeforeTheFirstBuild",
-                           [](TrafficRecord &r) { r.addCommand(HostCommand{}, noon, 1000); }, "",
-                           "-", "-", "-", "nothing sent: no frame built yet; no reply yet", 1, 0, 0,
-                           0, 0}),
+                           {{SendNothing, 0}},
+                           " 02 08 00 00 00 00 03 00                                               "
+                           "    <time>         -  -             -            # nothing sent: no "
+                           "frame built yet; no reply yet",
+                           {1, 0, 0, 0, 0}}),
         [](const testing::TestParamInfo<RecordCase> &info) { return info.param.name; });
-
-TEST(TrafficRecord, LineStartsWithTheLogsColumnsThenTheTimeOfTheSend)
-{
-    TrafficRecord record;
-    record.addCommand(frame(0x10), noon, 1000);
-    record.addReply(reply(0x01), true, noon + 25, 1025);
-    const QString line = record.lines().first();
-    EXPECT_TRUE(line.startsWith(sentFrameLine(frame(0x10)) + "  "
-                                + replyLine(reply(0x01), "   ", " ", "   ") + "  "));
-    EXPECT_EQ(Columns(line).time, TrafficRecord::formatTime(QDateTime::fromMSecsSinceEpoch(noon)));
-    EXPECT_EQ(Columns(line).state, "IDLING");
-    EXPECT_FALSE(line.endsWith(' '));
-}
 
 TEST(TrafficRecord, TimesCarryTheirOffsetFromUtc)
 {
@@ -191,8 +159,8 @@ TEST(TrafficRecord, KeepsTheNewestEntriesUpToItsCapacity)
     TrafficRecord record;
     record.setCapacity(3);
     for (int i = 0; i < 5; ++i) {
-        record.addCommand(frame(qint16(0x10 | (i & 1))), noon + i * 100, i * 100);
-        record.addReply(reply(0x01), true, noon + i * 100 + 20, i * 100 + 20);
+        record.addCommand(frame(0x10 | (i & 1)), noon + i * 100, i * 100);
+        record.addReply(idle, true, noon + i * 100 + 20, i * 100 + 20);
     }
     ASSERT_EQ(record.size(), 3);
     EXPECT_EQ(record.at(0).time, noon + 200);
@@ -209,7 +177,7 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
     QString error;
     ASSERT_TRUE(record.startRecording("/dev/full", &error)) << qPrintable(error);
     record.addCommand(frame(0x10), noon, 1000);
-    record.addReply(reply(0x01), true, noon + 20, 1020);
+    record.addReply(idle, true, noon + 20, 1020);
     ASSERT_EQ(failed.size(), 1);
     EXPECT_EQ(failed[0][0].toString(), "/dev/full: No space left on device");
     EXPECT_FALSE(record.recording());
@@ -222,7 +190,7 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
         const FileSizeLimit limit(200);
         for (int i = 0; i < 2; ++i) {
             record.addCommand(frame(0x10), noon, 1000);
-            record.addReply(reply(0x01), true, noon + 20, 1020);
+            record.addReply(idle, true, noon + 20, 1020);
         }
     }
     ASSERT_EQ(failed.size(), 2);
@@ -237,43 +205,28 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
 
 // The record follows the model: what the sixteen rows showed stays in it after they scrolled,
 // and after a run start emptied them.
-class RecordedModel : public testing::Test
+class RecordedModel : public testing::Test, public HandPacedModel
 {
 protected:
-    RecordedModel()
-        : model(&line, Colour256)
-    {
-        model.setPortText("1");
-        model.setComPort(1);
-        model.markPortForReopen();
-        model.setIntervalText("65535"); // the tests send by hand
-        model.setEscrow(true);
-        model.ValueChg();
-        model.clickModeButton();
-        record.follow(&model);
-    }
+    RecordedModel() { record.follow(&model); }
 
-    // Every row of both columns, top to bottom, as the log shows them now.
-    QStringList logRows() const
+    // Rows of both columns, top to bottom, as the log shows them now.
+    QStringList logRows(int count = TrafficLog::rows) const
     {
         QStringList rows;
-        for (int i = 0; i < TrafficLog::rows; ++i)
-            rows << model.log().sent(i) + "|" + model.log().reply(i).trimmed();
+        for (int i = 0; i < count; ++i)
+            rows << (model.log().sent(i) + "  " + model.log().reply(i)).trimmed();
         return rows;
     }
 
     QStringList recordRows(int from) const
     {
         QStringList rows;
-        for (int i = from; i < record.size(); ++i) {
-            const Columns columns(record.lines()[i]);
-            rows << columns.sent + "|" + columns.reply;
-        }
+        for (const QString &line : record.lines().mid(from))
+            rows << line.left(73).trimmed();
         return rows;
     }
 
-    MemoryLine line;
-    TesterModel model;
     TrafficRecord record;
 };
 
@@ -282,19 +235,19 @@ TEST_F(RecordedModel, KeepsWhatTheLogScrolledAwayAndWhatARunStartEmptied)
     model.setRunSwitch(true);
     for (int i = 1; i < 20; ++i) {
         if (i % 7 != 0) // frames 7 and 14 get no reply
-            line.push(bytes(reply(0x01)));
+            line.push(Frames::reply({0x01}));
         model.SendCommand();
     }
-    line.push(bytes(reply(0x01)));
+    line.push(Frames::reply({0x01}));
     ASSERT_EQ(record.size(), 20);
     EXPECT_EQ(recordRows(4), logRows()) << "the last sixteen exchanges, as the log shows them";
     EXPECT_EQ(record.counts().noResponses, 2);
 
     model.setRunSwitch(false);
     model.setRunSwitch(true);
-    line.push(bytes(reply(0x01)));
+    line.push(Frames::reply({0x01}));
     ASSERT_EQ(record.size(), 21) << "a run start empties the log, not the record";
-    EXPECT_EQ(recordRows(20), logRows().mid(0, 1));
+    EXPECT_EQ(recordRows(20), logRows(1));
     EXPECT_EQ(record.counts().frames, 21);
     EXPECT_EQ(record.counts().replies, 19);
 }
@@ -302,14 +255,15 @@ TEST_F(RecordedModel, KeepsWhatTheLogScrolledAwayAndWhatARunStartEmptied)
 TEST_F(RecordedModel, ASecondReplyToOneFrameHasALineOfItsOwn)
 {
     model.setRunSwitch(true);
-    line.push(bytes(reply(0x01)));
-    line.push(bytes(stacked5));
+    line.push(Frames::reply({0x01}));
+    line.push(Frames::reply({0x10, 0, 5 << 3}));
     model.SendCommand();
     ASSERT_EQ(record.size(), 3);
     EXPECT_EQ(record.at(1).kind, TrafficExchange::Kind::SecondReply);
-    EXPECT_EQ(Columns(record.lines()[1]).sent.trimmed(), "");
-    EXPECT_EQ(Columns(record.lines()[1]).reply, stacked5Line.trimmed());
-    EXPECT_EQ(model.log().reply(0), stacked5Line) << "the log overwrote the first reply";
+    EXPECT_EQ(record.lines()[1].left(73).trimmed(), "02 0B 20 10 00 28 00 00 00 03 13     5 STD");
+    EXPECT_TRUE(record.lines()[1].endsWith("# second reply"));
+    EXPECT_EQ(model.log().reply(0), " 02 0B 20 10 00 28 00 00 00 03 13     5 STD")
+            << "the log overwrote the first reply";
     EXPECT_TRUE(record.awaitingReply());
 }
 

@@ -1,0 +1,288 @@
+#include "aboutwindow.h"
+#include "channelvalues.h"
+#include "colorsheme.h"
+#include "configdialog.h"
+#include "displayprofile.h"
+#include "printers.h"
+#include "programrunner.h"
+#include "setupfile.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// A tester window reduced to its seven channel captions and a count of ValueChg calls.
+class FakeChannels : public QObject, public ChannelValues
+{
+public:
+    QStringList captions{"1", "2", "5", "10", "20", "50", "100"};
+    int valueChgCalls = 0;
+
+    QString channelCaption(int index) const override { return captions.at(index); }
+    void setChannelCaption(int index, const QString &text) override { captions[index] = text; }
+    void ValueChg() override { ++valueChgCalls; }
+};
+
+template<typename Window>
+QList<Window *> openWindows()
+{
+    QList<Window *> windows;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<Window *>(widget); window && window->isVisible())
+            windows.append(window);
+    }
+    return windows;
+}
+
+template<typename Window>
+bool gone(const QPointer<Window> &window)
+{
+    return QTest::qWaitFor([&] { return window.isNull(); }, 10000);
+}
+
+void click(QWidget *window, const char *button)
+{
+    QTest::mouseClick(window->findChild<QPushButton *>(button), Qt::LeftButton);
+}
+
+QLineEdit *box(const QWidget *dialog, int i)
+{
+    return dialog->findChild<QLineEdit *>(QStringLiteral("Text1_%1").arg(i));
+}
+
+// The seven boxes' texts, "|" between them.
+QString boxTexts(const QWidget *dialog)
+{
+    QStringList texts;
+    for (int i = 0; i < 7; ++i)
+        texts << box(dialog, i)->text();
+    return texts.join('|');
+}
+
+class SideWindowTest : public testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            widget->close();
+            widget->deleteLater();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    template<typename Window>
+    Window *open()
+    {
+        auto *window = new Window(&channels, &channels);
+        window->show();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+        return window;
+    }
+
+    FakeChannels channels;
+};
+
+// The close box opens nothing; Configurations opens the one dialog, or brings it to the front.
+TEST_F(SideWindowTest, AboutClosesAndOpensOneConfigurationsDialog)
+{
+    channels.captions[6] = "200";
+    for (const char *button : {"", "Command1", "Command1"}) {
+        QPointer<AboutWindow> about = open<AboutWindow>();
+        QSignalSpy closed(about.data(), &AboutWindow::closed);
+        if (*button)
+            click(about, button);
+        else
+            about->windowHandle()->close();
+        EXPECT_TRUE(gone(about));
+        EXPECT_EQ(closed.count(), 1);
+        EXPECT_EQ(openWindows<ConfigDialog>().size(), *button ? 1 : 0);
+    }
+    const ConfigDialog *dialog = openWindows<ConfigDialog>().value(0);
+    ASSERT_TRUE(dialog && !dialog->parentWidget());
+    EXPECT_EQ(boxTexts(dialog), "1|2|5|10|20|50|200");
+}
+
+// Both go with the tester window; the About window says nothing, the dialog writes nothing.
+TEST(SideWindowLifetime, TheyGoAwayWithTheTesterWindow)
+{
+    auto channels = std::make_unique<FakeChannels>();
+    QPointer<AboutWindow> about = new AboutWindow(channels.get(), channels.get());
+    QPointer<QWidget> dialog = new ConfigDialog(channels.get(), channels.get());
+    about->show();
+    dialog->show();
+    QSignalSpy closed(about.data(), &AboutWindow::closed);
+    channels.reset();
+    click(dialog, "Command1");
+    EXPECT_TRUE(gone(about));
+    EXPECT_TRUE(gone(dialog));
+    EXPECT_EQ(closed.count(), 0);
+}
+
+struct DoneCase
+{
+    const char *name;
+    const char *typed; // the seven boxes, "|" between them
+    const char *after;
+    int refusedBox; // the box that gets the focus and the selection, or -1 when applied
+};
+
+const DoneCase doneCases[] = {
+        {"AllEmptyBecome0", "||||||", "0|0|0|0|0|0|0", -1},
+        {"LettersBeforeAnEmptyBox", "7|8|abc|9||30|40", "7|8|abc|9||30|40", 2},
+        {"EmptiesBeforeTheRefusedBox", "|1||x1|||", "0|1|0|x1|||", 3},
+        {"LastBox", "1|2|5|10|20|50|1,,0", "1|2|5|10|20|50|1,,0", 6},
+        {"TooLarge", "1||||||2147483648", "1|0|0|0|0|0|2147483648", 6},
+        {"TooSmall", "1|-2147483649|||||", "1|-2147483649|||||", 1},
+        {"TextsGoOverAsTyped", " 20|1.5|-3|1e3|+4|  7  |2147483647",
+         " 20|1.5|-3|1e3|+4|  7  |2147483647", -1},
+};
+
+class ConfigDoneTest : public SideWindowTest, public testing::WithParamInterface<DoneCase>
+{ };
+
+TEST_P(ConfigDoneTest, DoneChecksTheBoxesInChannelOrder)
+{
+    const DoneCase &c = GetParam();
+    const QStringList before = channels.captions;
+    QPointer<QWidget> dialog = open<ConfigDialog>();
+    for (int i = 0; i < 7; ++i)
+        box(dialog, i)->setText(QString(c.typed).section('|', i, i));
+    click(dialog, "Command1");
+    if (c.refusedBox < 0) {
+        EXPECT_EQ(channels.captions.join('|'), c.after);
+        EXPECT_EQ(channels.valueChgCalls, 1);
+        EXPECT_TRUE(gone(dialog));
+        return;
+    }
+    ASSERT_TRUE(dialog && dialog->isVisible());
+    EXPECT_EQ(boxTexts(dialog), c.after);
+    QLineEdit *refused = box(dialog, c.refusedBox);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == refused; }, 10000));
+    EXPECT_EQ(refused->selectedText(), refused->text());
+    EXPECT_EQ(channels.captions, before);
+    EXPECT_EQ(channels.valueChgCalls, 0);
+    refused->setText("5");
+    click(dialog, "Command1");
+    EXPECT_EQ(channels.valueChgCalls, 1);
+    EXPECT_EQ(channels.captions[c.refusedBox], "5");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConfigDoneTest, testing::ValuesIn(doneCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SideWindowTest, CancelAndTheCloseBoxWriteNothing)
+{
+    const QStringList before = channels.captions;
+    for (bool cancel : {true, false}) {
+        QPointer<QWidget> dialog = open<ConfigDialog>();
+        box(dialog, 0)->setText("9");
+        if (cancel)
+            click(dialog, "Command2");
+        else
+            dialog->windowHandle()->close();
+        EXPECT_TRUE(gone(dialog));
+        EXPECT_EQ(channels.captions, before);
+        EXPECT_EQ(channels.valueChgCalls, 0);
+    }
+    EXPECT_EQ(boxTexts(open<ConfigDialog>()), "1|2|5|10|20|50|100");
+}
+
+ColorSheme *chooser()
+{
+    const QList<ColorSheme *> choosers = openWindows<ColorSheme>();
+    return choosers.size() == 1 ? choosers.front() : nullptr;
+}
+
+struct StartupCase
+{
+    const char *name;
+    const char *settings; // nullptr: no file
+    const char *button; // the chooser's button clicked, "" its close box; nullptr: no chooser
+    DisplayProfile opened; // ProfileNotChosen: none, and the start is abandoned
+};
+
+const StartupCase startupCases[] = {
+        {"NoFile", nullptr, "Command1_1", Colour256},
+        {"NotChosen", "Sys.Color   = 0\r\n", "Command1_0", HighColour},
+        {"Dismissed", nullptr, "", ProfileNotChosen},
+        {"Saved1", "Sys.Color   = 1\r\n", nullptr, HighColour},
+        {"Saved2", "Sys.Color   = 2\r\n", nullptr, Colour256},
+};
+
+class StartupTest : public SideWindowTest, public testing::WithParamInterface<StartupCase>
+{ };
+
+TEST_P(StartupTest, OpensTheSavedProfileOrAsks)
+{
+    const StartupCase &c = GetParam();
+    setDisplayProfile(ProfileNotChosen);
+    QTemporaryDir folder;
+    QFile file(setupFilePath(folder.path()));
+    ASSERT_TRUE(!c.settings || (file.open(QIODevice::WriteOnly) && file.write(c.settings) > 0));
+    file.close();
+    std::vector<DisplayProfile> opened;
+    bool chooserOpenAtOpening = false;
+    Startup startup(folder.path(), [&](DisplayProfile p) {
+        opened.push_back(p);
+        chooserOpenAtOpening = chooser();
+    });
+    QSignalSpy abandoned(&startup, &Startup::abandoned);
+    startup.start();
+    if (c.button) {
+        ASSERT_TRUE(QTest::qWaitFor([] { return chooser() != nullptr; }, 10000));
+        EXPECT_TRUE(opened.empty());
+        EXPECT_EQ(displayProfile(), ProfileNotChosen);
+        if (*c.button)
+            click(chooser(), c.button);
+        else
+            chooser()->windowHandle()->close();
+        // So that the program never finds itself without a window between the two.
+        EXPECT_EQ(chooserOpenAtOpening, c.opened != ProfileNotChosen);
+        EXPECT_TRUE(QTest::qWaitFor([] { return chooser() == nullptr; }, 10000));
+    }
+    const bool chosen = c.opened != ProfileNotChosen;
+    EXPECT_EQ(opened, chosen ? std::vector{c.opened} : std::vector<DisplayProfile>{});
+    EXPECT_EQ(displayProfile(), c.opened);
+    EXPECT_EQ(abandoned.count(), chosen ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StartupTest, testing::ValuesIn(startupCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ProgramCommandLine, HelpAndVersionNeedNoDisplayAndAnythingElseIsRefused)
+{
+    // "xcb" without DISPLAY: a window would abort the program.
+    const std::tuple<const char *, const char *, int, const char *, bool> cases[] = {
+            {"--version", "xcb", 0, "brisvel 2.1.0\n", false},
+            {"-v", "xcb", 0, "brisvel 2.1.0\n", false},
+            {"--help", "xcb", 0, "Usage: ", false},
+            {"--bogus", "offscreen", 2, "Unknown option 'bogus'.\n\nUsage: ", true},
+            {"stray", "offscreen", 2, "Unexpected argument 'stray'.\n\nUsage: ", true}};
+    for (const auto &[argument, platform, status, output, onStandardError] : cases) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", platform);
+        ProgramRunner program(BRISVEL_PATH, {argument}, environment);
+        EXPECT_EQ(program.finish(), status) << argument;
+        EXPECT_TRUE((onStandardError ? program.err : program.out).contains(output))
+                << qPrintable(program.out + program.err);
+    }
+}
+
+} // namespace

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+#include <ostream>
+
+// Failure messages show texts as texts, not as lists of 2-byte objects.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
