@@ -2,6 +2,7 @@
 
 #include "numbers.h"
 #include "serialline.h"
+#include "testermodel.h"
 #include "trafficrecord.h"
 
 #include <QDateTime>
@@ -13,8 +14,6 @@
 
 namespace {
 
-constexpr int shortestInterval = 30;
-constexpr int longestInterval = 65535;
 // A frame is repeated on purpose this often, beside the second frame and every stack or return.
 constexpr int repeatEvery = 10;
 // The channel of every third note is disabled while it is being accepted.
@@ -66,8 +65,9 @@ ConformanceSession::ConformanceSession(const RunOptions &options,
     , checker(conformance.replyWithinMs)
 {
     const std::optional<double> wanted = Numbers::parse(options.interval);
-    interval = qBound(shortestInterval, int(Numbers::roundHalfEven(wanted.value_or(0))),
-                      longestInterval);
+    interval = qBound(TesterModel::shortestInterval,
+                      int(Numbers::roundHalfEven(wanted.value_or(0))),
+                      TesterModel::longestInterval);
     pollTimer.setTimerType(Qt::PreciseTimer);
     runTime.setSingleShot(true);
     replyWait.setSingleShot(true);

@@ -3,6 +3,7 @@
 #include "comport.h"
 #include "numbers.h"
 #include "setupfile.h"
+#include "testermodel.h"
 
 #include <QCommandLineParser>
 
@@ -20,8 +21,6 @@ const QString dataFolderName = QStringLiteral("data-folder");
 const QString reportName = QStringLiteral("report");
 
 constexpr int longestPortNumber = 32767;
-constexpr double shortestInterval = 30;
-constexpr double longestInterval = 65535;
 // A QTimer counts up to 2^31 - 1 ms, a little over 24 days.
 constexpr double longestSeconds = 2'000'000;
 
@@ -114,7 +113,8 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
     }
     const std::optional<double> interval = Numbers::parse(
             parser.isSet(intervalName) ? parser.value(intervalName) : options.interval);
-    if (!interval || *interval < shortestInterval || *interval > longestInterval) {
+    if (!interval || *interval < TesterModel::shortestInterval
+        || *interval > TesterModel::longestInterval) {
         *error = parser.isSet(intervalName)
                          ? QStringLiteral("--interval needs a poll interval from 30 to 65535 ms")
                          : QStringLiteral("%1: Poll.Rate \"%2\" is not a poll interval from 30 "

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "pseudoterminal.h"
+#include "frames.h"
+#include "numbers.h"
 #include "qtserialline.h"
-#include "slavequeue.h"
+#include "simulatedvalidator.h"
 #include "testermodel.h"
-#include "validatorengine.h"
-#include "validatorline.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 // The tester's model on a real serial port with the simulated validator at the other end of a
 // pseudo-terminal, all in this process and its one event loop. The port is COM1 of a data
@@ -25,45 +25,120 @@ protected:
     // Poll interval that never ticks within a test: sends are made by hand.
     static constexpr const char *handPaced = "65535";
 
-    FaultFixture();
+    FaultFixture()
+        : serial(folder.path())
+        , model(&serial, HighColour)
+    { }
+    ~FaultFixture() override { closeQueue(); }
 
-    void SetUp() override;
+    void SetUp() override
+    {
+        ASSERT_TRUE(plugIn());
+        model.setPortText(QStringLiteral("1"));
+        model.setComPort(1);
+        model.markPortForReopen();
+        model.setIntervalText(QLatin1String(handPaced));
+        for (int i = 0; i < 7; ++i)
+            model.setChannelState(i, 1);
+        model.setEscrow(true);
+        model.ValueChg();
+        model.clickModeButton();
+    }
 
     // A new validator line on a new pseudo-terminal, linked as COM1; the engine stays.
-    bool plugIn();
+    bool plugIn()
+    {
+        closeQueue();
+        if (validator)
+            repliesBefore += validator->line.repliesSent();
+        validator = std::make_unique<SimulatedValidator>(folder.path(), 1, &engine);
+        // A second descriptor of the slave side, to look into its input queue without reading.
+        queue = ::open(QFile::encodeName(validator->pty.slaveName()).constData(),
+                       O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        return queue >= 0;
+    }
     // Closes the validator's end of the line, as when the cable is pulled.
-    void hangUp();
+    void hangUp()
+    {
+        closeQueue();
+        validator->line.hangUp();
+    }
 
-    bool waitUntil(const std::function<bool()> &condition, int timeout = patience);
+    bool waitUntil(const std::function<bool()> &condition)
+    {
+        return QTest::qWaitFor(condition, patience);
+    }
     // Turns the run switch on and waits for the first reply to be handled.
-    bool startRun();
+    bool startRun()
+    {
+        const qsizetype before = validator->frames.size();
+        const int replies = repliesSent() + 1;
+        model.setRunSwitch(true);
+        return waitUntil([&] { return validator->frames.size() > before; }) && settle(replies);
+    }
     // One send by hand; the frame as the validator took it, empty when none arrived.
-    QByteArray poll();
+    QByteArray poll()
+    {
+        const qsizetype before = validator->frames.size();
+        model.SendCommand();
+        if (!waitUntil([&] { return validator->frames.size() > before; }))
+            return {};
+        return validator->frames.last();
+    }
     // Replies written in full by the validator since the fixture began.
-    int repliesSent() const;
+    int repliesSent() const { return repliesBefore + validator->line.repliesSent(); }
     // Waits until the validator has written `replies` replies in full since the fixture began,
     // the host has taken every byte off the line, and no resynchronisation is under way. Fewer
     // bytes than a reply may stay waiting in the port: the host reads only once 11 are there.
-    bool settle(int replies);
+    bool settle(int replies)
+    {
+        // Bytes written on the master side reach the slave's queue a moment later: the line
+        // counts as settled only when it is found so twice, with the event loop run in between.
+        int quietChecks = 0;
+        return waitUntil([&] {
+            const bool quiet = repliesSent() >= replies && waitingOnLine() == 0
+                               && serial.inBufferCount() < ValidatorReply::length
+                               && !model.resyncPending();
+            quietChecks = quiet ? quietChecks + 1 : 0;
+            return quietChecks >= 2;
+        });
+    }
     // Bytes that the validator wrote and the host has not read yet: on the line and in the port.
-    int unread() const;
+    int unread() const { return waitingOnLine() + int(serial.inBufferCount()); }
 
-    int tallyTotal() const;
+    int tallyTotal() const
+    {
+        return int(Numbers::parse(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
+    }
     int logRow() const { return model.log().logRow(); }
     // The reply column of the row of the last frame sent (while the log is not full).
     QString lastReplyRow() const { return model.log().reply(logRow() - 1); }
 
     QTemporaryDir folder;
     ValidatorEngine engine;
-    std::unique_ptr<PseudoTerminal> pty;
-    std::unique_ptr<ValidatorLine> validator;
-    std::unique_ptr<SlaveQueue> slaveQueue;
-    QList<QByteArray> frames; // every command frame the validator answered, on all its lines
-    QList<QByteArray> junk; // bytes the validator threw away
+    std::unique_ptr<SimulatedValidator> validator;
     QtSerialLine serial;
     TesterModel model;
     QSignalSpy portFailed{&model, &TesterModel::portFailed};
 
 private:
+    int waitingOnLine() const
+    {
+        int count = 0;
+        return queue >= 0 && ::ioctl(queue, FIONREAD, &count) == 0 ? count : 0;
+    }
+    void closeQueue()
+    {
+        if (queue >= 0)
+            ::close(std::exchange(queue, -1));
+    }
+
+    int queue = -1;
     int repliesBefore = 0; // replies written by validator lines already unplugged
 };
+
+// The log's line for a frame: its bytes as the log shows them, then its tags as written.
+inline QString row(const QByteArray &frame, const char *tags)
+{
+    return QLatin1Char(' ') + Frames::spaced(frame) + QLatin1Char(' ') + QLatin1String(tags);
+}

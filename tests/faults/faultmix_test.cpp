@@ -14,8 +14,6 @@ constexpr std::array<int, 7> noteValues = {1, 2, 5, 10, 20, 50, 100};
 class FaultMix : public FaultFixture
 {
 protected:
-    enum class Noise { None, LineFault, Burst };
-
     // One send by hand with whatever the dice decided, then waits for the line to settle.
     bool pollWith(std::optional<ValidatorLine::Fault> fault, bool burst)
     {
@@ -25,17 +23,17 @@ protected:
             heldReply = false;
         }
         if (fault) {
-            validator->inject(*fault);
+            validator->line.inject(*fault);
             heldReply = *fault == ValidatorLine::Fault::Late;
         }
         const bool withheld = fault == ValidatorLine::Fault::Drop || heldReply;
         if (!withheld)
             ++replies;
-        const qsizetype before = frames.size();
+        const qsizetype before = validator->frames.size();
         model.SendCommand();
         if (burst)
-            pty->write(noise());
-        return waitUntil([&] { return frames.size() > before; }) && settle(replies);
+            validator->pty.write(noise());
+        return waitUntil([&] { return validator->frames.size() > before; }) && settle(replies);
     }
 
     // Junk without a start byte, so that no part of it can pass for a reply.
@@ -112,7 +110,7 @@ TEST_F(FaultMix, AThousandPollsWithRandomFaultsCountEveryStackedNoteOnce)
     }
     EXPECT_EQ(model.tally().amount(NoteTally::totalRow).toInt(), amount);
     EXPECT_EQ(portFailed.count(), 0);
-    EXPECT_TRUE(junk.isEmpty()) << "the host wrote only whole frames";
+    EXPECT_TRUE(validator->junk.isEmpty()) << "the host wrote only whole frames";
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "receivefuzz.h"
 
-#include "memoryline.h"
-#include "testermodel.h"
+#include "handpacedmodel.h"
 
 #include <QCoreApplication>
 
@@ -9,66 +8,47 @@ namespace ReceiveFuzz {
 
 namespace {
 
-class Input
+struct Input
 {
-public:
-    Input(const std::uint8_t *data, std::size_t size)
-        : next(data)
-        , end(data + size)
-    { }
+    QByteArray data;
+    qsizetype at = 0;
 
-    bool atEnd() const { return next == end; }
-    std::uint8_t byte() { return atEnd() ? 0 : *next++; }
-    QByteArray bytes(std::size_t count)
+    bool atEnd() const { return at >= data.size(); }
+    int byte() { return atEnd() ? 0 : quint8(data[at++]); }
+    QByteArray bytes(qsizetype count)
     {
-        count = std::min<std::size_t>(count, std::size_t(end - next));
-        const QByteArray taken(reinterpret_cast<const char *>(next), qsizetype(count));
-        next += count;
+        const QByteArray taken = data.mid(at, count);
+        at += taken.size();
         return taken;
     }
-
-private:
-    const std::uint8_t *next;
-    const std::uint8_t *end;
 };
 
 enum Operation { Push, Send, RunSwitch, ModeButton, ChannelState, Switches, Entry, Line };
 
 void enter(TesterModel &model, int target, const QString &text)
 {
-    switch (target % 4) {
-    case 0:
+    if (target % 4 == 0)
         model.setPortText(text);
-        break;
-    case 1:
+    else if (target % 4 == 1)
         model.setIntervalText(text);
-        break;
-    case 2:
+    else if (target % 4 == 3)
+        model.ResetTotals();
+    else {
         model.setChannelCaption(target / 4 % 7, text);
         model.ValueChg();
-        break;
-    default:
-        model.ResetTotals();
-        break;
     }
 }
 
 void lineEvent(MemoryLine &line, TesterModel &model, int event)
 {
-    switch (event % 4) {
-    case 0:
+    if (event % 4 == 0)
         line.breakLine();
-        break;
-    case 1:
+    else if (event % 4 == 1)
         QCoreApplication::processEvents();
-        break;
-    case 2:
+    else if (event % 4 == 2)
         model.closePort();
-        break;
-    default:
+    else
         model.markPortForReopen();
-        break;
-    }
 }
 
 } // namespace
@@ -77,24 +57,14 @@ void run(const std::uint8_t *data, std::size_t size)
 {
     MemoryLine line;
     TesterModel model(&line, (size & 1) ? HighColour : Colour256);
-    model.setPortText(QStringLiteral("1"));
-    model.setComPort(1);
-    model.markPortForReopen();
-    // No tick comes due while the session runs: the sends are the operations'.
-    model.setIntervalText(QStringLiteral("65535"));
-    model.setEscrow(true);
-    for (int i = 0; i < 7; ++i)
-        model.setChannelState(i, 1);
-    model.ValueChg();
-    model.clickModeButton();
-
-    Input input(data, size);
+    setUpHandPaced(model);
+    Input input{QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))};
     while (!input.atEnd()) {
         const int op = input.byte();
         const int arg = op & 0x1F;
         switch (Operation(op >> 5)) {
         case Push:
-            line.push(input.bytes(std::size_t(arg) + 1));
+            line.push(input.bytes(arg + 1));
             break;
         case Send:
             model.SendCommand();

@@ -15,12 +15,9 @@ using Frames::hex;
 constexpr std::array<int, 7> all{1, 1, 1, 1, 1, 1, 1};
 constexpr std::array<int, 7> none{};
 
-struct FrameCase
-{
-    const char *name;
-    BuildInputs in; // ackToggle before the build: false gives the ACK bit set
-    const char *line; // the sent frame as the log shows it, tag included
-};
+// The inputs (ackToggle before the build: false gives the ACK bit set) and the sent frame as the
+// log shows it, tag included.
+using FrameCase = std::pair<BuildInputs, const char *>;
 
 // The tag names the request and the host state display.
 const std::map<QString, std::tuple<bool, bool, const char *>> byTag{
@@ -30,44 +27,34 @@ const std::map<QString, std::tuple<bool, bool, const char *>> byTag{
         {"RTN", {false, true, " RETURN BILL"}}};
 
 const FrameCase frameCases[] = {
-        {"firstAfterStart", {all, true, false, true, false, 0}, " 02 08 10 7F 10 00 03 77    "},
-        {"next", {all, true, false, false, false, 0}, " 02 08 11 7F 10 00 03 76    "},
-        {"escrowedEnabled", {all, true, false, false, true, 4}, " 02 08 11 7F 30 00 03 56 STK"},
-        {"calibration", {all, true, true, true, false, 0}, " 02 08 40 7F 10 00 03 27 CAL"},
-        {"escrowedDisabled",
-         {{1, 0, 1, 0, 0, 0, 0}, true, false, true, true, 2},
-         " 02 08 10 05 50 00 03 4D RTN"},
-        {"noneCalibrationAck", {none, false, true, false, false, 0}, " 02 08 41 00 00 00 03 49 CAL"},
-        {"notEscrowed", {all, true, false, true, false, 3}, " 02 08 10 7F 10 00 03 77    "},
-        {"escrowOff", {all, false, false, true, true, 3}, " 02 08 10 7F 00 00 03 67    "},
-        {"greyedReturned",
-         {{1, 1, 2, 1, 1, 1, 1}, true, false, true, true, 3},
-         " 02 08 10 7B 50 00 03 33 RTN"},
-        {"calibrationEscrowed", {all, true, true, false, true, 7}, " 02 08 41 7F 30 00 03 06 STK"},
+        {{all, true, false, true, false, 0}, " 02 08 10 7F 10 00 03 77    "},
+        {{all, true, false, false, false, 0}, " 02 08 11 7F 10 00 03 76    "},
+        {{all, true, false, false, true, 4}, " 02 08 11 7F 30 00 03 56 STK"},
+        {{all, true, true, true, false, 0}, " 02 08 40 7F 10 00 03 27 CAL"},
+        {{{1, 0, 1, 0, 0, 0, 0}, true, false, true, true, 2}, " 02 08 10 05 50 00 03 4D RTN"},
+        {{none, false, true, false, false, 0}, " 02 08 41 00 00 00 03 49 CAL"},
+        {{all, true, false, true, false, 3}, " 02 08 10 7F 10 00 03 77    "},
+        {{all, false, false, true, true, 3}, " 02 08 10 7F 00 00 03 67    "},
+        {{{1, 1, 2, 1, 1, 1, 1}, true, false, true, true, 3}, " 02 08 10 7B 50 00 03 33 RTN"},
+        {{all, true, true, false, true, 7}, " 02 08 41 7F 30 00 03 06 STK"},
         // A note the validator did not name is never stacked.
-        {"escrowedUnnamed", {all, true, false, true, true, 0}, " 02 08 10 7F 50 00 03 37 RTN"},
-        {"noneNoEscrow", {none, false, false, true, false, 0}, " 02 08 10 00 00 00 03 18    "},
+        {{all, true, false, true, true, 0}, " 02 08 10 7F 50 00 03 37 RTN"},
+        {{none, false, false, true, false, 0}, " 02 08 10 00 00 00 03 18    "},
 };
 
 TEST(HostCommand, BuildsTheFrameByteForByte)
 {
-    for (const FrameCase &c : frameCases) {
-        SCOPED_TRACE(c.name);
-        const BuildResult r = BuildCommand(c.in);
-        EXPECT_EQ(sentFrameLine(r.command), c.line);
-        EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, c.line);
-        EXPECT_EQ(r.command.checksum, quint8(r.command.frameText.back()));
+    for (const auto &[in, line] : frameCases) {
+        SCOPED_TRACE(line);
+        const BuildResult r = BuildCommand(in);
+        EXPECT_EQ(sentFrameLine(r.command), line);
+        EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, line);
         const auto &[stack, ret, hostState] = byTag.at(r.command.tag);
         EXPECT_EQ(r.stackRequest, stack);
         EXPECT_EQ(r.returnRequest, ret);
         EXPECT_EQ(r.hostState, hostState);
-        EXPECT_EQ(r.ackToggle, !c.in.ackToggle);
+        EXPECT_EQ(r.ackToggle, !in.ackToggle);
     }
-}
-
-TEST(HostCommand, NeverBuiltFrameShowsZerosAndNoTag)
-{
-    EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
 }
 
 ValidatorReply reply(int d0, int d1, int d2)
@@ -75,60 +62,47 @@ ValidatorReply reply(int d0, int d1, int d2)
     return Frames::replyValue(Frames::reply({d0, d1, d2}));
 }
 
-struct DecodeCase
-{
-    const char *name;
-    int d0, d1, d2;
-    const char *stateText;
-    const char *stateTag;
-    const char *eventText; // before the note-index rule empties it
-    const char *eventTag;
-};
-
+// Bytes 3 to 5; state text and tag; event text (before the note-index rule empties it) and tag.
+using DecodeCase = std::tuple<int, int, int, const char *, const char *, const char *, const char *>;
 const DecodeCase decodeCases[] = {
-        {"idle", 0x01, 0, 0, "IDLING", "   ", "", "   "},
-        {"accepting", 0x02, 0, 0, "ACCEPTING", "ACC", "", "   "},
-        {"escrowedAndStacking", 0x0C, 0, 0, "STACKING", "STK", "", "   "},
-        {"jammedAndFull", 0, 0x0C, 0, "STACKER FULL", "JAM", "", "   "},
-        {"calibration", 0, 0x40, 0, "CALIBRATION", "CAL", "", "   "},
-        {"returning", 0x20, 0, 0, "RETURNING", "RTN", "", "   "},
-        {"noStateBitKeepsOld", 0, 0, 0, "OLD", "   ", "", "   "},
-        {"stacked", 0x10, 0, 0, "OLD", "   ", "STACKED", "STD"},
-        {"stackedAndPowerUp", 0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR"},
-        {"stackedAndReturned", 0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD"},
-        {"stackedAndCheated", 0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT"},
-        {"stackedAndRejected", 0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ"},
-        {"stackedAndInvalid", 0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV"},
-        {"stackedAndFailure", 0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD"},
-        {"failureAlone", 0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
+        {0x01, 0, 0, "IDLING", "   ", "", "   "},
+        {0x02, 0, 0, "ACCEPTING", "ACC", "", "   "},
+        {0x0C, 0, 0, "STACKING", "STK", "", "   "},
+        {0, 0x0C, 0, "STACKER FULL", "JAM", "", "   "},
+        {0, 0x40, 0, "CALIBRATION", "CAL", "", "   "},
+        {0x20, 0, 0, "RETURNING", "RTN", "", "   "},
+        {0, 0, 0, "OLD", "   ", "", "   "},
+        {0x10, 0, 0, "OLD", "   ", "STACKED", "STD"},
+        {0x10, 0, 0x01, "OLD", "   ", "POWER UP", "PWR"},
+        {0x50, 0, 0, "OLD", "   ", "RETURNED", "RTD"},
+        {0x10, 0x01, 0, "OLD", "   ", "CHEATED", "CHT"},
+        {0x10, 0x02, 0, "OLD", "   ", "REJECTED", "REJ"},
+        {0x10, 0, 0x02, "OLD", "   ", "INVALID CMD", "INV"},
+        {0x10, 0, 0x04, "OLD", "   ", "STACKED", "STD"},
+        {0, 0, 0x04, "OLD", "   ", "FAILURE", "   "},
 };
 
 TEST(ValidatorReply, StateAndEventPrecedence)
 {
-    for (const DecodeCase &c : decodeCases) {
-        SCOPED_TRACE(c.name);
+    for (const auto &[d0, d1, d2, stateText, stateTag, eventText, eventTag] : decodeCases) {
+        SCOPED_TRACE(testing::Message() << d0 << ' ' << d1 << ' ' << d2);
         // The previous reply had the same (absent) note index, so the event stays.
-        const DecodedReply d = decodeReply(reply(c.d0, c.d1, c.d2), {"OLD", "", " "});
-        EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(c.stateText));
-        EXPECT_EQ(d.stateTag, c.stateTag);
-        EXPECT_EQ(d.memory.eventText, c.eventText);
-        EXPECT_EQ(d.eventTag, c.eventTag);
-        EXPECT_EQ(d.stacked(), QLatin1String(c.eventTag) == "STD");
+        const DecodedReply d = decodeReply(reply(d0, d1, d2), {"OLD", "", " "});
+        EXPECT_EQ(d.stateCaption(), QLatin1Char(' ') + QLatin1String(stateText));
+        EXPECT_EQ(d.stateTag, stateTag);
+        EXPECT_EQ(d.memory.eventText, eventText);
+        EXPECT_EQ(d.eventTag, eventTag);
+        EXPECT_EQ(d.stacked(), QLatin1String(eventTag) == "STD");
     }
 }
 
-TEST(ValidatorReply, NoteIndexAndItsText)
+TEST(ValidatorReply, NoteIndexAndTheEventDisplayFollowingIt)
 {
-    const char *texts[] = {" ", "1", "2", "3", "4", "5", "6", "7"};
     for (int n = 0; n <= 7; ++n) {
         const DecodedReply d = decodeReply(reply(0x01, 0, (n << 3) | 0xC0), {});
         EXPECT_EQ(d.noteIndex, n);
-        EXPECT_EQ(d.noteIndexText, texts[n]);
+        EXPECT_EQ(d.noteIndexText, QString(" 1234567"[n]));
     }
-}
-
-TEST(ValidatorReply, EventDisplayFollowsTheNoteIndex)
-{
     // The very first reply always empties the event: nothing was shown before it.
     DecodedReply d = decodeReply(reply(0x01, 0x02, 0), {});
     EXPECT_EQ(d.eventTag, "REJ");
@@ -182,6 +156,7 @@ TEST(ValidatorReply, LogLines)
     const ValidatorReply r = Frames::replyValue(hex("02 0B 21 10 00 28 A0 FF 00 03 7D"));
     EXPECT_EQ(replyLine(r, "STK", "5", "STD"), " 02 0B 21 10 00 28 A0 FF 00 03 7D STK 5 STD");
     EXPECT_EQ(noResponseLine(), "       NO RESPONSE!  TIMEOUT");
+    EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
 }
 
 } // namespace

@@ -37,8 +37,7 @@ const std::tuple<const char *, std::function<void(PortFailure &)>, QStringList> 
         {"InTheGroupAndAnotherProgramHoldsIt",
          [](PortFailure &f) {
              f.user.sessionGroups << dialout;
-             f.reason = "Device or resource busy";
-             f.holder = "minicom (process 4242)";
+             f.reason = "Device or resource busy", f.holder = "minicom (process 4242)";
          },
          {"another program holds it: minicom (process 4242)", join}},
         {"InTheGroupAndTheHolderIsUnknown",
@@ -55,16 +54,13 @@ const std::tuple<const char *, std::function<void(PortFailure &)>, QStringList> 
          {"Only its owner root may open the device (crw-------", "administrator", join, other}},
         {"LinkedDeviceIsMissing",
          [](PortFailure &f) {
-             f.status = {};
-             f.status.known = true;
-             f.error = QSerialPort::DeviceNotFoundError;
+             f.status = {}, f.status.known = true, f.error = QSerialPort::DeviceNotFoundError;
          },
          {"COM3 is linked to /dev/ttyUSB0 by /data/ports/com3", "does not exist",
           "ln -sfn /dev/ttyUSB0 /data/ports/com3", join, other}},
         {"LinkedPseudoTerminalIsGone",
          [](PortFailure &f) {
-             f.device = "/dev/pts/4";
-             f.status = {};
+             f.device = "/dev/pts/4", f.status = {},
              f.status.known = f.status.pseudoTerminal = true;
              f.error = QSerialPort::DeviceNotFoundError;
          },
@@ -72,40 +68,31 @@ const std::tuple<const char *, std::function<void(PortFailure &)>, QStringList> 
           "!adapter", "!ln -s"}},
         {"PseudoTerminalThatDoesNotOpen",
          [](PortFailure &f) {
-             f.device = "/dev/pts/4";
-             f.status.pseudoTerminal = true;
+             f.device = "/dev/pts/4", f.status.pseudoTerminal = true;
              f.user.sessionGroups << dialout;
              f.error = QSerialPort::UnsupportedOperationError;
          },
          {"is a pseudo-terminal", "brisvel-validator-sim", "!adapter", "!cable", other}},
         {"UnlinkedNumberStandsForTtyS",
          [](PortFailure &f) {
-             f.device = "/dev/ttyS2";
-             f.linked = false;
-             f.status = {};
-             f.status.known = true;
+             f.device = "/dev/ttyS2", f.linked = false, f.status = {}, f.status.known = true;
              f.error = QSerialPort::DeviceNotFoundError;
          },
          {"The device /dev/ttyS2 does not exist", "COM3 stands for /dev/ttyS2",
           "mkdir -p /data/ports", "ln -s /dev/ttyUSB0 /data/ports/com3", "!ln -sfn", join}},
         {"PathsWithBlanksAreQuoted",
          [](PortFailure &f) {
-             f.link = "/home/al ice/ports/com3";
-             f.linked = false;
-             f.status.exists = false;
+             f.link = "/home/al ice/ports/com3", f.linked = false, f.status.exists = false;
          },
          {"ln -s /dev/ttyUSB0 '/home/al ice/ports/com3'", "mkdir -p '/home/al ice/ports'"}},
         {"LinkToSomethingNotADevice",
          [](PortFailure &f) {
-             f.status.characterDevice = false;
-             f.error = QSerialPort::UnsupportedOperationError;
+             f.status.characterDevice = false, f.error = QSerialPort::UnsupportedOperationError;
          },
          {"/dev/ttyUSB0 is not a serial device", "ln -sfn /dev/ttyUSB0 /data/ports/com3", join}},
         {"WithoutSystemFactsAMissingPort",
          [](PortFailure &f) {
-             f.device = "COM3";
-             f.link.clear();
-             f.status = {};
+             f.device = "COM3", f.link.clear(), f.status = {};
              f.error = QSerialPort::DeviceNotFoundError;
          },
          {"COM3 does not exist on this computer", "Device Manager", join, "!ln -s"}},
@@ -126,12 +113,6 @@ TEST(PortDiagnosis, SaysWhatIsWrongAndWhatToDo)
             EXPECT_NE(text.contains(part.startsWith('!') ? part.mid(1) : part), part.startsWith('!'))
                     << qPrintable(part);
     }
-}
-
-TEST(PortDiagnosis, DeviceModeReadsAsLsShowsIt)
-{
-    EXPECT_EQ(deviceModeText(0660), "crw-rw----");
-    EXPECT_EQ(deviceModeText(0600), "crw-------");
     EXPECT_EQ(deviceModeText(0777), "crwxrwxrwx");
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <vector>
 
 namespace {
@@ -47,73 +46,62 @@ const std::vector<Step> wellBehaved = {
         {"0208117B10000372", "020B210102000000000329", 12},
 };
 
-struct CheckCase
+// Each case fails the rules it breaks, once per failure, and no other.
+TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
 {
-    const char *name;
-    std::vector<Step> steps;
-    std::vector<Rule> broken; // a rule once per failure
-};
-
-void PrintTo(const CheckCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class RuleChecks : public testing::TestWithParam<CheckCase>
-{ };
-
-TEST_P(RuleChecks, FailOnlyTheRulesBroken)
-{
-    const ConformanceCheck check = run(GetParam().steps);
-    for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
-        EXPECT_EQ(check.verdict(Rule(rule)).failed,
-                  std::count(GetParam().broken.begin(), GetParam().broken.end(), Rule(rule)))
-                << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
+    const struct
+    {
+        const char *name;
+        std::vector<Step> steps;
+        std::vector<Rule> broken;
+    } cases[] = {{"WellBehaved", wellBehaved, {}},
+                 {"StrayByteUnaskedReplyBadChecksum",
+                  {{"0208107F10000377", "020B20010001000000032B7F", 12},
+                   {"", "020B21010000000000032B", -1},
+                   {"0208117F10000376", "020B21010000000000032C", 12}},
+                  {Rule::Framing, Rule::Framing, Rule::Framing}},
+                 {"WrongAckBit",
+                  {{"0208107F10000377", "020B21010000000000032B", 12}},
+                  {Rule::Acknowledgement}},
+                 {"RepeatMovedOn",
+                  {{"0208107F10000377", "020B20010001000000032B", 12},
+                   {"0208107F10000377", "020B20010000000000032A", 12}},
+                  {Rule::Repetition}},
+                 {"EventAfterItsAcknowledgement",
+                  {{"0208107F10000377", "020B20010001000000032B", 12},
+                   {"0208117F10000376", "020B21010001000000032A", 12}},
+                  {Rule::EventLife}},
+                 {"StackAndReturnTakenAsPlain",
+                  {{"0208107F10000377", "020B20010000000000032A", 12},
+                   {"0208117F70000316", "020B21010000000000032B", 12}},
+                  {Rule::InvalidCommand}},
+                 {"AtTheBoundLateAndNever",
+                  {{"0208107F10000377", "020B20010001000000032B", 35},
+                   {"0208117F10000376", "020B21010000000000032B", 36},
+                   {"0208107F10000377", "", -1}},
+                  {Rule::ResponseTime, Rule::ResponseTime}},
+                 {"EscrowedOnADisabledChannel",
+                  {{"0208107F10000377", "020B20010000000000032A", 12},
+                   {"0208117F10000376", "020B210200180000000330", 12},
+                   {"0208107B10000373", "020B200400180000000337", 12}},
+                  {Rule::NotePaths}},
+                 {"StackedWithNoNoteStacking",
+                  {{"0208107F10000377", "020B20010000000000032A", 12},
+                   {"0208117F10000376", "020B211100180000000323", 12}},
+                  {Rule::NotePaths}},
+                 {"PowerUpLater",
+                  {{"0208107F10000377", "020B20010000000000032A", 12},
+                   {"0208117F10000376", "020B21010001000000032A", 12}},
+                  {Rule::PowerUp}}};
+    for (const auto &c : cases) {
+        const ConformanceCheck check = run(c.steps);
+        for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
+            EXPECT_EQ(check.verdict(Rule(rule)).failed,
+                      std::count(c.broken.begin(), c.broken.end(), Rule(rule)))
+                    << c.name << ": " << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-        Cases, RuleChecks,
-        testing::Values(CheckCase{"WellBehaved", wellBehaved, {}},
-                        CheckCase{"StrayByteUnaskedReplyBadChecksum",
-                                  {{"0208107F10000377", "020B20010001000000032B7F", 12},
-                                   {"", "020B21010000000000032B", -1},
-                                   {"0208117F10000376", "020B21010000000000032C", 12}},
-                                  {Rule::Framing, Rule::Framing, Rule::Framing}},
-                        CheckCase{"WrongAckBit",
-                                  {{"0208107F10000377", "020B21010000000000032B", 12}},
-                                  {Rule::Acknowledgement}},
-                        CheckCase{"RepeatMovedOn",
-                                  {{"0208107F10000377", "020B20010001000000032B", 12},
-                                   {"0208107F10000377", "020B20010000000000032A", 12}},
-                                  {Rule::Repetition}},
-                        CheckCase{"EventAfterItsAcknowledgement",
-                                  {{"0208107F10000377", "020B20010001000000032B", 12},
-                                   {"0208117F10000376", "020B21010001000000032A", 12}},
-                                  {Rule::EventLife}},
-                        CheckCase{"StackAndReturnTakenAsPlain",
-                                  {{"0208107F10000377", "020B20010000000000032A", 12},
-                                   {"0208117F70000316", "020B21010000000000032B", 12}},
-                                  {Rule::InvalidCommand}},
-                        CheckCase{"AtTheBoundLateAndNever",
-                                  {{"0208107F10000377", "020B20010001000000032B", 35},
-                                   {"0208117F10000376", "020B21010000000000032B", 36},
-                                   {"0208107F10000377", "", -1}},
-                                  {Rule::ResponseTime, Rule::ResponseTime}},
-                        CheckCase{"EscrowedOnADisabledChannel",
-                                  {{"0208107F10000377", "020B20010000000000032A", 12},
-                                   {"0208117F10000376", "020B210200180000000330", 12},
-                                   {"0208107B10000373", "020B200400180000000337", 12}},
-                                  {Rule::NotePaths}},
-                        CheckCase{"StackedWithNoNoteStacking",
-                                  {{"0208107F10000377", "020B20010000000000032A", 12},
-                                   {"0208117F10000376", "020B211100180000000323", 12}},
-                                  {Rule::NotePaths}},
-                        CheckCase{"PowerUpLater",
-                                  {{"0208107F10000377", "020B20010000000000032A", 12},
-                                   {"0208117F10000376", "020B21010001000000032A", 12}},
-                                  {Rule::PowerUp}}),
-        [](const testing::TestParamInfo<CheckCase> &info) { return info.param.name; });
 
 TEST(ConformanceCheck, CountsWhatEachRuleWasExercisedByAndFollowsTheNotes)
 {

@@ -1,18 +1,10 @@
-#include "console.h"
-#include "displayprofile.h"
-#include "fonts.h"
+#include "frames.h"
 #include "headlessrun.h"
 #include "qtserialline.h"
-#include "scriptplayer.h"
 #include "simulatedvalidator.h"
-#include "testerwindow.h"
 
 #include <QCommandLineParser>
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,42 +18,30 @@ namespace {
 
 constexpr int patience = 30000; // ms
 
-// The run ended: at once, or within the patience.
-bool ended(QSignalSpy &finished)
-{
-    return !finished.isEmpty() || finished.wait(patience);
-}
-
-RunOptions runOptions(const QString &folder, QStringList arguments)
-{
-    QCommandLineParser parser;
-    addRunOptions(parser);
-    arguments.prepend("brisvel-run");
-    arguments << "--com"
-              << "1"
-              << "--data-folder" << folder;
-    EXPECT_TRUE(parser.parse(arguments));
-    QString error;
-    const std::optional<RunOptions> options = readRunOptions(parser, &error);
-    EXPECT_TRUE(options) << qPrintable(error);
-    return options.value_or(RunOptions{});
-}
-
 class HeadlessRunTest : public testing::Test
 {
 protected:
-    // Runs to the end; the exit code, or -1 when the run did not end.
-    int runToEnd(const QStringList &arguments)
+    // Runs with the given options on COM1 to the end; the exit code, or -1 when it did not end.
+    int runToEnd(QStringList arguments)
     {
-        run = std::make_unique<HeadlessRun>(runOptions(dir.path(), arguments), &line);
+        QCommandLineParser parser;
+        addRunOptions(parser);
+        EXPECT_TRUE(parser.parse(
+                QStringList{"brisvel-run", "--com", "1", "--data-folder", dir.path()} + arguments));
+        QString error;
+        const std::optional<RunOptions> options = readRunOptions(parser, &error);
+        EXPECT_TRUE(options) << qPrintable(error);
+        run = std::make_unique<HeadlessRun>(options.value_or(RunOptions{}), &line);
         QObject::connect(run.get(), &HeadlessRun::output,
                          [this](const QString &text) { output << text; });
         QSignalSpy finished(run.get(), &HeadlessRun::finished);
         run->start();
-        if (!ended(finished))
+        if (finished.isEmpty() && !finished.wait(patience))
             return -1;
         return finished.first().first().toInt();
     }
+
+    QJsonObject summary() const { return QJsonDocument::fromJson(output.last().toUtf8()).object(); }
 
     QTemporaryDir dir;
     SimulatedValidator validator{dir.path(), 1};
@@ -70,15 +50,7 @@ protected:
     QStringList output;
 };
 
-TEST_F(HeadlessRunTest, ChannelsAndEscrowReachTheFrame)
-{
-    ASSERT_EQ(runToEnd({"--polls", "1", "--interval", "1000", "--channels", "1010101",
-                        "--no-escrow"}),
-              HeadlessRun::AllAnswered);
-    ASSERT_EQ(validator.frames.size(), 1);
-    EXPECT_EQ(validator.frames[0], QByteArray::fromHex("020810550000034D"));
-}
-
+// Escrow off reaches the frame; negative acknowledgement sends the first frame again and again.
 TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
 {
     ASSERT_GE(runToEnd({"--polls", "6", "--interval", "30", "--mode", "negative-ack", "--no-escrow",
@@ -86,8 +58,8 @@ TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
               HeadlessRun::AllAnswered);
     ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 6; }, patience));
     for (const QByteArray &frame : validator.frames)
-        EXPECT_EQ(frame, QByteArray::fromHex("0208107F00000367"));
-    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+        EXPECT_EQ(frame, Frames::hex("02 08 10 7F 00 00 03 67"));
+    const QJsonObject summary = this->summary();
     EXPECT_EQ(summary["mode"].toString(), "negative-ack");
     EXPECT_EQ(summary["frames"].toInt(), 6);
 }
@@ -96,13 +68,13 @@ TEST_F(HeadlessRunTest, NegativeAckSendsTheFirstFrameAgainAndAgain)
 // before the run is not taken for the first frame's.
 TEST_F(HeadlessRunTest, TheLastExchangesNoteCountsAndBytesWaitingBeforeTheRunDoNot)
 {
-    validator.pty.write(QByteArray::fromHex("020B201100380000000302")); // stacked, channel 7
+    validator.pty.write(Frames::hex("02 0B 20 11 00 38 00 00 00 03 02")); // stacked, channel 7
     ASSERT_TRUE(validator.engine.insertNote(3));
     ASSERT_EQ(runToEnd({"--polls", "5", "--interval", "250", "--json"}), HeadlessRun::AllAnswered);
     ASSERT_EQ(output.size(), 6);
     EXPECT_TRUE(output[4].contains(" 02 0B 20 11 00 18 00 00 00 03 22     3 STD "))
             << qPrintable(output[4]);
-    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    const QJsonObject summary = this->summary();
     EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 1);
     EXPECT_EQ(summary["total"].toObject()["amount"].toInt(), 5);
     EXPECT_EQ(summary["framesDue"].toInt(), 5);
@@ -118,87 +90,11 @@ TEST_F(HeadlessRunTest, NoiseOnTheLineDoesNotStopThePollingAndFailsTheRun)
                      [&] { validator.pty.write(QByteArray(1, char(random.bounded(256)))); });
     noise.start(1);
     EXPECT_EQ(runToEnd({"--polls", "20", "--interval", "30", "--json"}), HeadlessRun::NoResponse);
-    const QJsonObject summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
+    const QJsonObject summary = this->summary();
     EXPECT_EQ(summary["frames"].toInt(), 20);
     EXPECT_GE(summary["framesDue"].toInt(), 20);
     EXPECT_GT(summary["noResponses"].toInt(), 0);
     EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
-}
-
-// The simulator plays the same script to the runner and to the tester window.
-class SameScript : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        installFontSubstitutions();
-        setDisplayProfile(HighColour);
-        TesterWindow::setMessageShower([](QWidget *, const QString &, const QString &text,
-                                          const QString &) { ADD_FAILURE() << qPrintable(text); });
-    }
-
-    void TearDown() override { TesterWindow::setMessageShower({}); }
-
-    // Plays the script and waits until the validator has stacked its notes and the tester has
-    // had two replies more.
-    template<typename Record>
-    void play(SimulatedValidator &validator, const Record &record)
-    {
-        Console console(validator.engine, validator.line);
-        QObject::connect(&console, &Console::error,
-                         [](const QString &text) { ADD_FAILURE() << qPrintable(text); });
-        ScriptPlayer player(console);
-        player.setLines({"insert 3", "wait 2000", "insert 7"});
-        player.start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return validator.engine.stacked() == 2; }, patience));
-        const int replies = record().counts().replies;
-        ASSERT_TRUE(
-                QTest::qWaitFor([&] { return record().counts().replies > replies + 1; }, patience));
-    }
-};
-
-TEST_F(SameScript, TheRunnersSummaryEqualsTheWindowsTally)
-{
-    QJsonObject summary;
-    {
-        QTemporaryDir dir;
-        SimulatedValidator validator(dir.path(), 1);
-        QtSerialLine line(dir.path());
-        HeadlessRun run(runOptions(dir.path(), {"--interval", "100", "--json"}), &line);
-        QStringList output;
-        QObject::connect(&run, &HeadlessRun::output, [&](const QString &text) { output << text; });
-        QSignalSpy finished(&run, &HeadlessRun::finished);
-        run.start();
-        play(validator, [&]() -> const TrafficRecord & { return run.record(); });
-        run.stop();
-        ASSERT_TRUE(ended(finished));
-        summary = QJsonDocument::fromJson(output.last().toUtf8()).object();
-    }
-
-    QTemporaryDir dir;
-    SimulatedValidator validator(dir.path(), 1);
-    TesterWindow window(HighColour, dir.path());
-    window.findChild<QLineEdit *>("Text2")->setText("100");
-    window.show();
-    window.findChild<QPushButton *>("Check4")->click();
-    play(validator, [&]() -> const TrafficRecord & { return window.record(); });
-    window.findChild<QPushButton *>("Check4")->click();
-
-    const auto label = [&](const char *name, int i) {
-        return window.findChild<QLabel *>(QStringLiteral("%1_%2").arg(name).arg(i))->text();
-    };
-    const QJsonArray channels = summary["tally"].toArray();
-    ASSERT_EQ(channels.size(), 7);
-    for (int i = 0; i < 7; ++i) {
-        const QJsonObject channel = channels[i].toObject();
-        EXPECT_EQ(QString::number(channel["quantity"].toDouble()), label("Label9", i)) << i;
-        EXPECT_EQ(QString::number(channel["amount"].toDouble()), label("Label10", i)) << i;
-    }
-    const QJsonObject total = summary["total"].toObject();
-    EXPECT_EQ(QString::number(total["quantity"].toDouble()), label("Label9", 7));
-    EXPECT_EQ(QString::number(total["amount"].toDouble()), label("Label10", 7));
-    EXPECT_EQ(label("Label9", 7), "2");
-    EXPECT_EQ(label("Label10", 7), "105"); // channels 3 and 7: 5 and 100
 }
 
 } // namespace

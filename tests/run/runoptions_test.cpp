@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
 class RunOptionsTest : public testing::Test
@@ -79,41 +77,28 @@ TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpen)
     EXPECT_TRUE(read({"--com", "1", "--interval", "30"})) << qPrintable(error);
 }
 
-struct Refused
+TEST_F(RunOptionsTest, RefusedOptionsSayWhatIsWrong)
 {
-    QStringList arguments;
-    const char *error;
-};
-
-void PrintTo(const Refused &r, std::ostream *os)
-{
-    *os << qPrintable(r.arguments.join(' '));
+    const std::pair<QStringList, const char *> cases[] = {
+            {{}, "--com N"},
+            {{"--com", "0"}, "--com N"},
+            {{"--com", "x"}, "--com N"},
+            {{"--com", "1", "--interval", "fast"}, "--interval"},
+            {{"--com", "1", "--interval", "29.9"}, "--interval"},
+            {{"--com", "1", "--interval", "65536"}, "--interval"},
+            {{"--com", "1", "--com", "2"}, "--com is given more than once"},
+            {{"--com", "1", "--json", "--json"}, "--json is given more"},
+            {{"--com", "1", "fast"}, "\"fast\" is not an option"},
+            {{"--com", "1", "--polls", "0"}, "--polls"},
+            {{"--com", "1", "--seconds", "-2"}, "--seconds"},
+            {{"--com", "1", "--polls", "3", "--seconds", "2"}, "not both"},
+            {{"--com", "1", "--mode", "step"}, "--mode"},
+            {{"--com", "1", "--channels", "111"}, "--channels"},
+            {{"--com", "1", "--channels", "1111112"}, "--channels"}};
+    for (const auto &[arguments, expected] : cases) {
+        EXPECT_FALSE(read(arguments)) << qPrintable(arguments.join(' '));
+        EXPECT_TRUE(error.contains(expected)) << qPrintable(error);
+    }
 }
-
-class RefusedOptions : public RunOptionsTest, public testing::WithParamInterface<Refused>
-{ };
-
-TEST_P(RefusedOptions, SayWhatIsWrong)
-{
-    EXPECT_FALSE(read(GetParam().arguments));
-    EXPECT_TRUE(error.contains(GetParam().error)) << qPrintable(error);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-        Cases, RefusedOptions,
-        testing::Values(Refused{{}, "--com N"}, Refused{{"--com", "0"}, "--com N"},
-                        Refused{{"--com", "x"}, "--com N"},
-                        Refused{{"--com", "1", "--interval", "fast"}, "--interval"},
-                        Refused{{"--com", "1", "--interval", "29.9"}, "--interval"},
-                        Refused{{"--com", "1", "--interval", "65536"}, "--interval"},
-                        Refused{{"--com", "1", "--com", "2"}, "--com is given more than once"},
-                        Refused{{"--com", "1", "--json", "--json"}, "--json is given more"},
-                        Refused{{"--com", "1", "fast"}, "\"fast\" is not an option"},
-                        Refused{{"--com", "1", "--polls", "0"}, "--polls"},
-                        Refused{{"--com", "1", "--seconds", "-2"}, "--seconds"},
-                        Refused{{"--com", "1", "--polls", "3", "--seconds", "2"}, "not both"},
-                        Refused{{"--com", "1", "--mode", "step"}, "--mode"},
-                        Refused{{"--com", "1", "--channels", "111"}, "--channels"},
-                        Refused{{"--com", "1", "--channels", "1111112"}, "--channels"}));
 
 } // namespace

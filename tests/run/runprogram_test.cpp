@@ -1,58 +1,31 @@
-#include "comport.h"
+#include "programrunner.h"
 #include "simulatedvalidator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 // brisvel-run as a test rig starts it, against the simulated validator in this process.
 namespace {
 
-constexpr int patience = 30000; // ms
-
-class RunProgram
+// brisvel-run with the test's data folder.
+class RunProgram : public ProgramRunner
 {
 public:
     RunProgram(const QString &folder, QStringList arguments)
-    {
-        arguments << "--data-folder" << folder;
-        process.start(QStringLiteral(RUN_PATH), arguments);
-    }
+        : ProgramRunner(QStringLiteral(RUN_PATH), arguments << "--data-folder" << folder)
+    { }
 
-    ~RunProgram()
-    {
-        if (process.state() != QProcess::NotRunning) {
-            process.kill();
-            process.waitForFinished(patience);
-        }
-    }
-
-    // The exit code, or -1 when the program did not end.
-    int finish()
-    {
-        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, patience))
-            return -1;
-        out = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-        err = QString::fromUtf8(process.readAllStandardError());
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
+    QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
     QJsonObject summary() const
     {
-        return QJsonDocument::fromJson(out.value(out.size() - 1).toUtf8()).object();
+        return QJsonDocument::fromJson(out.trimmed().section('\n', -1).toUtf8()).object();
     }
-
-    QProcess process;
-    QStringList out;
-    QString err;
 };
 
 class RunProgramTest : public testing::Test
@@ -68,91 +41,38 @@ protected:
     SimulatedValidator validator{dir.path(), 1};
 };
 
-struct ExitCase
+// The exit code tells how the run went; a refused command line (3) runs nothing. Generous
+// intervals: a run by polls ends with the last reply, not with an interval.
+TEST_F(RunProgramTest, ExitCodesTellHowTheRunWent)
 {
-    const char *name;
-    QStringList arguments;
-    bool dropFirstReply;
-    int exitCode;
-    const char *error; // a part of standard error
-};
-
-void PrintTo(const ExitCase &c, std::ostream *os)
-{
-    *os << c.name;
+    const struct
+    {
+        QStringList arguments;
+        bool dropFirstReply;
+        int exitCode;
+        const char *error; // a part of standard error
+    } cases[] = {{{"--com", "1", "--polls", "2", "--interval", "500"}, false, 0, ""},
+                 {{"--com", "1", "--polls", "2", "--interval", "500"}, true, 1, ""},
+                 {{"--com", "9", "--polls", "2"}, false, 2, "does not exist"},
+                 {{"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
+                 {{"--com", "1", "--fast"}, false, 3, "Unknown option"},
+                 {{"--com", "1", "--report", "/no/such/folder/report.txt"},
+                  false,
+                  3,
+                  "cannot write the report"},
+                 {{"--com", "1", "--conformance", "--polls", "2"}, false, 3, "--conformance"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.arguments.join(' ')));
+        if (c.dropFirstReply)
+            validator.line.inject(ValidatorLine::Fault::Drop);
+        RunProgram run(dir.path(), c.arguments);
+        EXPECT_EQ(run.finish(), c.exitCode) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains(c.error)) << qPrintable(run.err);
+        EXPECT_EQ(run.out.contains("Frames sent"), c.exitCode < 3) << qPrintable(run.out);
+    }
 }
 
-class ExitCodes : public RunProgramTest, public testing::WithParamInterface<ExitCase>
-{ };
-
-TEST_P(ExitCodes, TellHowTheRunWent)
-{
-    if (GetParam().dropFirstReply)
-        validator.line.inject(ValidatorLine::Fault::Drop);
-    RunProgram run(dir.path(), GetParam().arguments);
-    EXPECT_EQ(run.finish(), GetParam().exitCode) << qPrintable(run.err);
-    EXPECT_TRUE(run.err.contains(GetParam().error)) << qPrintable(run.err);
-    const bool ran = GetParam().exitCode < 3; // 3: the command line was refused
-    EXPECT_EQ(run.out.join('\n').contains("Frames sent"), ran) << qPrintable(run.out.join('\n'));
-}
-
-// Generous intervals: a run by polls ends with the last reply, not with an interval.
-INSTANTIATE_TEST_SUITE_P(
-        Cases, ExitCodes,
-        testing::Values(
-                ExitCase{"EveryFrameAnswered",
-                         {"--com", "1", "--polls", "2", "--interval", "500"},
-                         false,
-                         0,
-                         ""},
-                ExitCase{"ADroppedReply",
-                         {"--com", "1", "--polls", "2", "--interval", "500"},
-                         true,
-                         1,
-                         ""},
-                ExitCase{"APortThatDoesNotExist",
-                         {"--com", "9", "--polls", "2"},
-                         false,
-                         2,
-                         "does not exist"},
-                ExitCase{"AWrongOption", {"--com", "1", "--mode", "sideways"}, false, 3, "--mode"},
-                ExitCase{"AnUnknownOption", {"--com", "1", "--fast"}, false, 3, "Unknown option"},
-                ExitCase{"AReportThatCannotBeWritten",
-                         {"--com", "1", "--report", "/no/such/folder/report.txt"},
-                         false,
-                         3,
-                         "cannot write the report"},
-                ExitCase{"ConformanceByPolls",
-                         {"--com", "1", "--conformance", "--polls", "2"},
-                         false,
-                         3,
-                         "--conformance"}),
-        [](const testing::TestParamInfo<ExitCase> &info) { return info.param.name; });
-
-TEST_F(RunProgramTest, JsonSummaryOnTheLastLine)
-{
-    RunProgram run(dir.path(), {"--com", "1", "--polls", "2", "--interval", "500", "--json"});
-    ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
-    ASSERT_EQ(run.out.size(), 3);
-    EXPECT_TRUE(run.out[0].startsWith(" 02 08 10 7F 10 00 03 77       02 0B 20 01"));
-    const QJsonObject summary = run.summary();
-    EXPECT_EQ(summary["com"].toInt(), 1);
-    EXPECT_EQ(summary["interval"].toInt(), 500);
-    EXPECT_EQ(summary["mode"].toString(), "normal");
-    EXPECT_EQ(summary["frames"].toInt(), 2);
-    EXPECT_EQ(summary["framesDue"].toInt(), 2);
-    EXPECT_EQ(summary["replies"].toInt(), 2);
-    EXPECT_EQ(summary["noResponses"].toInt(), 0);
-    EXPECT_EQ(summary["badChecksums"].toInt(), 0);
-    EXPECT_EQ(summary["exitCode"].toInt(), 0);
-    const QJsonArray tally = summary["tally"].toArray();
-    ASSERT_EQ(tally.size(), 7);
-    EXPECT_EQ(tally[6].toObject()["value"].toInt(), 100);
-    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 0);
-    EXPECT_FALSE(summary.contains("error"));
-}
-
-TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
+TEST_F(RunProgramTest, SummaryStatisticsAndReportOfABatchOfNotes)
 {
     // Notes go in one after another as the validator gets ready: channels 6 and 7 are off, so
     // their notes are rejected, and both notes of channel 3 are stacked.
@@ -166,32 +86,43 @@ TEST_F(RunProgramTest, StatisticsAndReportOfABatchOfNotes)
                                 "1111100", "--json", "--report", report});
     ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
     ASSERT_TRUE(notes.isEmpty());
+    ASSERT_EQ(run.lines().size(), 25) << "a line a frame, then the summary";
+    EXPECT_TRUE(run.lines()[0].startsWith(" 02 08 10 1F 10 00 03 17       02 0B 20 01"));
 
     const QJsonObject summary = run.summary();
-    const QJsonArray perChannel = summary["notes"].toArray();
-    ASSERT_EQ(perChannel.size(), 7);
-    // accepting, escrowed, stacked, returned, rejected, per channel
-    const int expected[7][5] = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {2, 2, 2, 0, 0}, {0, 0, 0, 0, 0},
-                                {0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {1, 0, 0, 0, 1}};
-    const char *keys[] = {"accepting", "escrowed", "stacked", "returned", "rejected"};
-    for (int channel = 0; channel < 7; ++channel) {
-        for (int k = 0; k < 5; ++k) {
-            EXPECT_EQ(perChannel[channel].toObject()[keys[k]].toInt(-1), expected[channel][k])
-                    << "channel " << channel + 1 << " " << keys[k];
-        }
-    }
-    EXPECT_EQ(perChannel[2].toObject()["acceptanceRate"].toDouble(), 1.0);
-    EXPECT_TRUE(perChannel[0].toObject()["acceptanceRate"].isNull());
+    for (const auto &[key, value] : {std::pair{"com", 1},
+                                     {"interval", 200},
+                                     {"frames", 24},
+                                     {"framesDue", 24},
+                                     {"replies", 24},
+                                     {"noResponses", 0},
+                                     {"badChecksums", 0},
+                                     {"framingFailures", 0},
+                                     {"exitCode", 0}})
+        EXPECT_EQ(summary[key].toInt(-1), value) << key;
+    EXPECT_EQ(summary["mode"].toString(), "normal");
+    EXPECT_FALSE(summary.contains("error"));
+    EXPECT_EQ(summary["tally"].toArray()[6].toObject()["value"].toInt(), 100);
     EXPECT_EQ(summary["tally"].toArray()[2].toObject()["quantity"].toInt(), 2);
     const QJsonObject events = summary["events"].toObject();
     EXPECT_EQ(events["powerUp"].toInt(), 1);
     EXPECT_EQ(events["rejected"].toInt(), 2);
     EXPECT_EQ(events["stacked"].toInt(), 2);
-    EXPECT_EQ(summary["frames"].toInt(), 24);
-    EXPECT_EQ(summary["replies"].toInt(), 24);
-    EXPECT_EQ(summary["framingFailures"].toInt(), 0);
+    // accepting, escrowed, stacked, returned, rejected, per channel
+    const QJsonArray perChannel = summary["notes"].toArray();
+    ASSERT_EQ(perChannel.size(), 7);
+    const int expected[7][5] = {{0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {2, 2, 2, 0, 0}, {0, 0, 0, 0, 0},
+                                {0, 0, 0, 0, 0}, {1, 0, 0, 0, 1}, {1, 0, 0, 0, 1}};
+    const char *keys[] = {"accepting", "escrowed", "stacked", "returned", "rejected"};
+    for (int channel = 0; channel < 7; ++channel) {
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(perChannel[channel].toObject()[keys[k]].toInt(-1), expected[channel][k])
+                    << "channel " << channel + 1 << " " << keys[k];
+    }
+    EXPECT_EQ(perChannel[2].toObject()["acceptanceRate"].toDouble(), 1.0);
+    EXPECT_TRUE(perChannel[0].toObject()["acceptanceRate"].isNull());
     const QJsonObject latency = summary["latency"].toObject();
-    EXPECT_EQ(latency["replies"].toInt(), summary["replies"].toInt());
+    EXPECT_EQ(latency["replies"].toInt(), 24);
     EXPECT_GE(latency["worst"].toInt(), latency["median"].toInt());
 
     QFile file(report);
@@ -222,51 +153,38 @@ TEST_F(RunProgramTest, JsonSummaryOfAPortError)
 TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
 {
     RunProgram run(dir.path(), {"--com", "1", "--interval", "100"});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return run.process.canReadLine(); }, patience));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.process.canReadLine(); }, ProgramRunner::patience));
     run.process.terminate();
     EXPECT_GE(run.finish(), 0);
-    EXPECT_TRUE(run.out.join('\n').contains("Frames sent")) << qPrintable(run.out.join('\n'));
+    EXPECT_TRUE(run.out.contains("Frames sent")) << qPrintable(run.out);
 }
 
-class Conformance : public RunProgramTest, public testing::WithParamInterface<const char *>
-{ };
-
-// The simulator program, told to break one rule (or none), against a conformance session.
-TEST_P(Conformance, FailsExactlyTheRuleTheSimulatorBreaks)
+// The simulator program, told to break one rule (or none), against a conformance session: the
+// session fails that rule alone.
+TEST(Conformance, FailsExactlyTheRuleTheSimulatorBreaks)
 {
-    const QString broken = QString::fromLatin1(GetParam());
-    // Replies at once: a slow one, 40 ms late, stands out from any load on the machine.
-    QStringList arguments{"--com", "2", "--data-folder", dir.path(), "--fast", "--auto", "0.1"};
-    if (!broken.isEmpty())
-        arguments << "--misbehave" << broken;
-    QProcess sim;
-    sim.start(QStringLiteral(SIM_PATH), arguments);
-    // The first line names the pseudo-terminal, once it is linked as COM2.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sim.canReadLine(); }, patience));
-
-    RunProgram run(dir.path(),
-                   {"--conformance", "--com", "2", "--interval", "100", "--notes", "3", "--json"});
-    EXPECT_EQ(run.finish(), broken.isEmpty() ? 0 : 1) << qPrintable(run.err);
-    EXPECT_EQ(run.out.value(0), "Insert a note of any enabled channel");
-    const QJsonArray rules = run.summary()["rules"].toArray();
-    ASSERT_EQ(rules.size(), 8) << qPrintable(run.out.join('\n'));
-    for (const QJsonValue &value : rules) {
-        const QJsonObject rule = value.toObject();
-        EXPECT_EQ(rule["result"].toString(), rule["rule"] == broken ? "failed" : "passed")
-                << qPrintable(rule["rule"].toString());
+    for (const QString broken : {"", "framing", "acknowledgement", "repetition", "event-life",
+                                 "invalid-command", "response-time", "note-paths"}) {
+        SCOPED_TRACE(qPrintable(broken));
+        QTemporaryDir dir;
+        // Replies at once: a slow one, 40 ms late, stands out from any load on the machine.
+        QStringList arguments{"--com", "2", "--data-folder", dir.path(), "--fast", "--auto", "0.1"};
+        if (!broken.isEmpty())
+            arguments << "--misbehave" << broken;
+        ProgramRunner sim(QStringLiteral(SIM_PATH), arguments);
+        sim.nextLine(); // the pseudo-terminal, once it is linked as COM2
+        RunProgram run(dir.path(), {"--conformance", "--com", "2", "--interval", "100", "--notes",
+                                    "3", "--json"});
+        EXPECT_EQ(run.finish(), broken.isEmpty() ? 0 : 1) << qPrintable(run.err);
+        EXPECT_EQ(run.lines().value(0), "Insert a note of any enabled channel");
+        const QJsonArray rules = run.summary()["rules"].toArray();
+        ASSERT_EQ(rules.size(), 8) << qPrintable(run.out);
+        for (const QJsonValue &value : rules) {
+            const QJsonObject rule = value.toObject();
+            EXPECT_EQ(rule["result"].toString(), rule["rule"] == broken ? "failed" : "passed")
+                    << qPrintable(rule["rule"].toString());
+        }
     }
-    sim.kill();
-    sim.waitForFinished(patience);
 }
-
-INSTANTIATE_TEST_SUITE_P(Rules, Conformance,
-                         testing::Values("", "framing", "acknowledgement", "repetition",
-                                         "event-life", "invalid-command", "response-time",
-                                         "note-paths"),
-                         [](const testing::TestParamInfo<const char *> &info) {
-                             QString name = QString::fromLatin1(info.param);
-                             return name.isEmpty() ? std::string("WellBehaved")
-                                                   : name.remove('-').toStdString();
-                         });
 
 } // namespace

@@ -1,15 +1,19 @@
+#include "frames.h"
+#include "headlessrun.h"
+#include "programrunner.h"
+#include "qtserialline.h"
 #include "recordreplay.h"
-#include "testframes.h"
+#include "simulatedvalidator.h"
 
+#include <QCommandLineParser>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+using Frames::command;
+using Frames::hex;
 
-#include <ostream>
-
-using TestFrames::command;
-
-// Reading a traffic record written as the tester writes it, and answering from it.
+// Reading a traffic record written as the tester writes it, answering from it, and playing it
+// back to a tester.
 namespace {
 
 const QString sentAck0 = QStringLiteral(" 02 08 10 7F 10 00 03 77    ");
@@ -19,115 +23,75 @@ const QString idleAck1 = QStringLiteral(" 02 0B 21 01 00 00 00 00 00 03 2B      
 const QString stacked3 = QStringLiteral(" 02 0B 20 11 00 18 00 00 00 03 22     3 STD");
 const QString noResponse = QStringLiteral("       NO RESPONSE!  TIMEOUT");
 
-QByteArray bytes(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
 QString recordLine(const QString &sent, const QString &reply, const QString &remark = {})
 {
-    QString line = sent.leftJustified(28) + "  " + reply.leftJustified(43)
-                   + "  2024-05-01T12:00:00.000+02:00     12 ms  IDLING        -";
+    const QString line = sent.leftJustified(28) + "  " + reply.leftJustified(43)
+                         + "  2024-05-01T12:00:00.000+02:00     12 ms  IDLING        -";
     return remark.isEmpty() ? line : line + "  # " + remark;
 }
 
-struct Answer
+// Each case: the record's lines, the controls of the commands the host sends, the reply to
+// each in hex with later replies after a "+", and how many commands differed from the record.
+TEST(RecordReplay, AnswersAsRecorded)
 {
-    QByteArray reply;
-    QList<QByteArray> later;
-};
-
-struct ReplayCase
-{
-    const char *name;
-    QStringList lines;
-    QList<QByteArray> commands;
-    QList<Answer> answers;
-    int differing;
-};
-
-void PrintTo(const ReplayCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class RecordReplayCases : public testing::TestWithParam<ReplayCase>
-{ };
-
-TEST_P(RecordReplayCases, AnswerAsRecorded)
-{
-    RecordReplay replay;
-    QString error;
-    ASSERT_TRUE(replay.parse(GetParam().lines, &error)) << qPrintable(error);
-    for (qsizetype i = 0; i < GetParam().commands.size(); ++i) {
-        const QList<Exchange> exchanges = replay.receive(GetParam().commands[i]);
-        ASSERT_EQ(exchanges.size(), 1) << i;
-        EXPECT_EQ(exchanges[0].received, GetParam().commands[i]) << i;
-        EXPECT_EQ(exchanges[0].reply.toHex(' '), GetParam().answers[i].reply.toHex(' ')) << i;
-        EXPECT_EQ(exchanges[0].laterReplies, GetParam().answers[i].later) << i;
+    const struct
+    {
+        const char *name;
+        QStringList lines;
+        QList<int> controls;
+        QStringList replies;
+        int differing;
+    } cases[] = {
+            {"AnsweredFramesGetTheirRepliesAndNoResponseNothing",
+             {recordLine(sentAck0, idleAck0), recordLine(sentAck1, noResponse),
+              recordLine(sentAck1, "", "no reply yet"), recordLine(sentAck1, idleAck1)},
+             {0x10, 0x11, 0x11, 0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A", "", "", "02 0B 21 01 00 00 00 00 00 03 2B"},
+             0},
+            {"BadFramesComeAsTheyCame",
+             {recordLine(sentAck0, noResponse, "bad checksum: 02 0B 20 01 00 00 00 00 00 03 2B"),
+              recordLine(sentAck0, noResponse, "bad frame: 02 0B 20 01 00 00 00 00 00 04 2A")},
+             {0x10, 0x10},
+             {"02 0B 20 01 00 00 00 00 00 03 2B", "02 0B 20 01 00 00 00 00 00 04 2A"},
+             0},
+            {"ASecondReplyFollowsItsFrame",
+             {recordLine(sentAck0, idleAck0), recordLine("", stacked3, "second reply")},
+             {0x10},
+             {"02 0B 20 01 00 00 00 00 00 03 2A + 02 0B 20 11 00 18 00 00 00 03 22"},
+             0},
+            {"CommentsBlankLinesUnsentFramesAndSummariesAreSkipped",
+             {"# a bench in Lyon", "",
+              recordLine(" 02 08 00 00 00 00 03 00    ", "",
+                         "nothing sent: no frame built yet; no reply yet"),
+              recordLine("", idleAck0, "reply with no frame sent"), recordLine(sentAck0, idleAck0),
+              "Channel     Value  Quantity      Amount", "      1         1         0           0",
+              "Frames sent           1"},
+             {0x10, 0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A", ""},
+             0},
+            {"ADifferentCommandStillGetsTheRecordedReply",
+             {recordLine(sentAck0, idleAck0), R"({"badChecksums":0,"frames":1})"},
+             {0x11},
+             {"02 0B 20 01 00 00 00 00 00 03 2A"},
+             1}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordReplay replay;
+        QString error;
+        ASSERT_TRUE(replay.parse(c.lines, &error)) << qPrintable(error);
+        for (qsizetype i = 0; i < c.controls.size(); ++i) {
+            const QList<Exchange> exchanges = replay.receive(command(c.controls[i]));
+            ASSERT_EQ(exchanges.size(), 1) << i;
+            QStringList replies{Frames::spaced(exchanges[0].reply)};
+            for (const QByteArray &later : exchanges[0].laterReplies)
+                replies << Frames::spaced(later);
+            EXPECT_EQ(replies.join(" + "), c.replies[i]) << i;
+        }
+        EXPECT_EQ(replay.differing(), c.differing);
     }
-    EXPECT_EQ(replay.differing(), GetParam().differing);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-        Cases, RecordReplayCases,
-        testing::Values(
-                ReplayCase{"AnsweredFramesGetTheirReplies",
-                           {recordLine(sentAck0, idleAck0), recordLine(sentAck1, idleAck1)},
-                           {command(0), command(1)},
-                           {{bytes("020B20010000000000032A"), {}},
-                            {bytes("020B21010000000000032B"), {}}},
-                           0},
-                ReplayCase{"NoResponseAndNoReplyYetGetNothing",
-                           {recordLine(sentAck0, noResponse),
-                            recordLine(sentAck0, "", "no reply yet")},
-                           {command(0), command(0)},
-                           {{}, {}},
-                           0},
-                ReplayCase{"BadFramesComeAsTheyCame",
-                           {recordLine(sentAck0, noResponse,
-                                       "bad checksum: 02 0B 20 01 00 00 00 00 00 03 2B"),
-                            recordLine(sentAck0, noResponse,
-                                       "bad frame: 02 0B 20 01 00 00 00 00 00 04 2A")},
-                           {command(0), command(0)},
-                           {{bytes("020B20010000000000032B"), {}},
-                            {bytes("020B20010000000000042A"), {}}},
-                           0},
-                ReplayCase{
-                        "ASecondReplyFollowsItsFrame",
-                        {recordLine(sentAck0, idleAck0), recordLine("", stacked3, "second reply")},
-                        {command(0)},
-                        {{bytes("020B20010000000000032A"), {bytes("020B201100180000000322")}}},
-                        0},
-                ReplayCase{"CommentsBlankLinesAndUnsentFramesAreSkipped",
-                           {"# a bench in Lyon", "",
-                            recordLine(" 02 08 00 00 00 00 03 00    ", "",
-                                       "nothing sent: no frame built yet; no reply yet"),
-                            recordLine("", idleAck0, "reply with no frame sent"),
-                            recordLine(sentAck0, idleAck0)},
-                           {command(0), command(1)},
-                           {{bytes("020B20010000000000032A"), {}}, {}},
-                           0},
-                ReplayCase{"TheRunnersTextSummaryIsSkipped",
-                           {recordLine(sentAck0, idleAck0),
-                            "Channel     Value  Quantity      Amount",
-                            "      1         1         0           0", "Frames sent           1"},
-                           {command(0), command(1)},
-                           {{bytes("020B20010000000000032A"), {}}, {}},
-                           0},
-                ReplayCase{"TheRunnersJsonSummaryIsSkipped",
-                           {recordLine(sentAck0, idleAck0), R"({"badChecksums":0,"frames":1})"},
-                           {command(0)},
-                           {{bytes("020B20010000000000032A"), {}}},
-                           0},
-                ReplayCase{"ADifferentCommandStillGetsTheRecordedReply",
-                           {recordLine(sentAck0, idleAck0)},
-                           {command(1)},
-                           {{bytes("020B20010000000000032A"), {}}},
-                           1}),
-        [](const testing::TestParamInfo<ReplayCase> &info) { return info.param.name; });
-
-TEST(RecordReplay, SaysWhichLineIsNotARecordLine)
+TEST(RecordReplay, SaysWhichLineIsNotARecordLineAndCountsWhatWasPlayed)
 {
     RecordReplay replay;
     QString error;
@@ -136,18 +100,91 @@ TEST(RecordReplay, SaysWhichLineIsNotARecordLine)
     EXPECT_EQ(error, "line 2 is not a line of a traffic record");
     EXPECT_FALSE(replay.load(QTemporaryDir().filePath("missing.txt"), &error));
     EXPECT_TRUE(error.contains("missing.txt: ")) << qPrintable(error);
-}
 
-TEST(RecordReplay, StatusCountsWhatWasPlayed)
-{
-    RecordReplay replay;
-    QString error;
     ASSERT_TRUE(
             replay.parse({recordLine(sentAck0, idleAck0), recordLine(sentAck1, idleAck1)}, &error));
-    replay.receive(command(0));
-    EXPECT_EQ(replay.played(), 1);
-    EXPECT_EQ(replay.frames(), 2);
+    replay.receive(command(0x10));
     EXPECT_EQ(replay.status(), "replayed 1 of 2 frames, 0 differed from the record");
+}
+
+// brisvel-validator-sim --replay, as an operator starts it with a record from a customer.
+TEST(RecordReplay, TheSimulatorAnswersEachCommandWithTheRecordsNextReply)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("record.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QStringList lines = {
+            recordLine(sentAck0, " 02 0B 20 01 00 01 00 00 00 03 2B"),
+            recordLine(sentAck1, noResponse), recordLine(sentAck1, idleAck1),
+            recordLine("", " 02 0B 21 11 00 18 00 00 00 03 23     3 STD", "second reply")};
+    file.write(lines.join('\n').toUtf8());
+    file.close();
+    ProgramRunner sim(SIM_PATH, {"--pty", "--fast", "--replay", file.fileName()});
+    QSerialPort host;
+    ASSERT_TRUE(openHost(host, sim.nextLine())) << qPrintable(host.errorString());
+    host.write(command(0x10));
+    EXPECT_EQ(readAtLeast(host, 11), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
+    host.write(command(0x11)); // recorded with no reply
+    host.write(command(0x11));
+    EXPECT_EQ(readAtLeast(host, 22),
+              hex("02 0B 21 01 00 00 00 00 00 03 2B 02 0B 21 11 00 18 00 00 00 03 23"));
+    sim.process.write("status\nquit\n");
+    EXPECT_EQ(sim.nextLine(), "replayed 3 of 3 frames, 0 differed from the record");
+    EXPECT_EQ(sim.finish(), 0);
+    EXPECT_TRUE(host.readAll().isEmpty()) << "nothing for the frame recorded with no reply";
+}
+
+// brisvel-run's session in this process, `polls` polls on COM1 of `folder`: the first 73
+// columns of its record, the frames and replies as the log shows them.
+QStringList recordedColumns(const QString &folder, const QString &saveTo = {})
+{
+    QCommandLineParser parser;
+    addRunOptions(parser);
+    EXPECT_TRUE(parser.parse({"brisvel-run", "--com", "1", "--polls", "20", "--interval", "100",
+                              "--data-folder", folder}));
+    QString error;
+    QtSerialLine line(folder);
+    HeadlessRun run(readRunOptions(parser, &error).value_or(RunOptions{}), &line);
+    QSignalSpy finished(&run, &HeadlessRun::finished);
+    run.start();
+    EXPECT_TRUE(finished.wait(ProgramRunner::patience));
+    EXPECT_TRUE(saveTo.isEmpty() || run.record().save(saveTo, &error)) << qPrintable(error);
+    QStringList columns;
+    for (const QString &recordLine : run.record().lines())
+        columns << recordLine.left(73);
+    return columns;
+}
+
+// A run recorded against the simulated validator, with a note stacked, a reply dropped and one
+// corrupt, played back to a second run: the second run's record shows the same lines.
+TEST(RecordReplay, AReplayedRecordProducesTheSameLines)
+{
+    QTemporaryDir bench;
+    SimulatedValidator validator(bench.path());
+    // Each change applies to the reply to the frame just received.
+    QObject::connect(&validator.line, &ValidatorLine::received, &validator.line, [&] {
+        const qsizetype received = validator.frames.size() + validator.junk.size();
+        if (received == 2)
+            validator.engine.insertNote(3);
+        if (received == 11)
+            validator.line.inject(ValidatorLine::Fault::Drop);
+        if (received == 14)
+            validator.line.inject(ValidatorLine::Fault::Corrupt);
+    });
+    const QString path = bench.filePath("record.txt");
+    const QStringList original = recordedColumns(bench.path(), path);
+    ASSERT_EQ(original.size(), 20);
+    EXPECT_EQ(original.filter("NO RESPONSE!").size(), 2) << "the dropped and the corrupt reply";
+    EXPECT_EQ(original.filter("3 STD").size(), 1);
+
+    QTemporaryDir office;
+    RecordReplay replay;
+    QString error;
+    ASSERT_TRUE(replay.load(path, &error)) << qPrintable(error);
+    SimulatedValidator replayer(office.path(), 1, &replay);
+    EXPECT_EQ(recordedColumns(office.path()), original);
+    EXPECT_EQ(replay.played(), 20);
+    EXPECT_EQ(replay.differing(), 0);
 }
 
 } // namespace

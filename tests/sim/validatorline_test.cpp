@@ -1,98 +1,72 @@
-#include "linefixture.h"
-#include "testframes.h"
+#include "frames.h"
+#include "simulatedvalidator.h"
 
-#include <ostream>
+#include <QSignalSpy>
 
-using TestFrames::command;
+using Frames::command;
+using Frames::hex;
 
 namespace {
 
-struct LineFaultCase
-{
-    const char *name;
-    ValidatorLine::Fault fault;
-    const char *first; // hex, what the host reads for the first command
-    const char *second; // for the repeat of that command
-};
+constexpr int patience = 10000; // ms
 
-void PrintTo(const LineFaultCase &param, std::ostream *out)
+// The simulator's line on a pseudo-terminal, with the host's serial port at the far end.
+class LineTest : public testing::Test
 {
-    *out << param.name;
-}
-
-class LineFaults : public LineFixture, public testing::WithParamInterface<LineFaultCase>
-{ };
-
-// The good reply is 02 0B 20 01 00 01 00 00 00 03 2B; the fault spoils the first copy only.
-TEST_P(LineFaults, SpoilOneReplyAndTheRepeatGetsTheGoodOne)
-{
-    const LineFaultCase &c = GetParam();
-    line.inject(c.fault);
-    host.write(command(0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 1; }, patience));
-    const QByteArray first = QByteArray::fromHex(c.first);
-    if (first.isEmpty()) {
-        EXPECT_TRUE(sent.isEmpty()) << "withheld";
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(validator.openHost(host)) << qPrintable(host.errorString());
     }
 
-    host.write(command(0));
-    const QByteArray expected = first + QByteArray::fromHex(c.second);
-    EXPECT_EQ(readAtLeast(expected.size()).toHex(' '), expected.toHex(' '));
-    EXPECT_EQ(engine.commands(), 2);
+    SimulatedValidator validator;
+    QSerialPort host;
+};
+
+// The fault spoils the first copy of 02 0B 20 01 00 01 00 00 00 03 2B only: the repeat gets it
+// whole. What the host reads for the first command, and the pieces written for both.
+TEST(ValidatorLine, AFaultSpoilsOneReplyAndTheRepeatGetsTheGoodOne)
+{
+    using Fault = ValidatorLine::Fault;
+    const std::tuple<Fault, const char *, int> faults[] = {
+            {Fault::Drop, "", 1},
+            {Fault::Corrupt, "02 0B 20 01 00 01 00 00 00 03 7E", 2},
+            {Fault::Garbage, "55 02 0B 20 01 00 01 00 00 00 03 2B", 2},
+            {Fault::Extra, "02 0B 20 01 00 01 00 00 00 03 2B 00 7F", 2},
+            {Fault::Split, "02 0B 20 01 00 01 00 00 00 03 2B", 3},
+            {Fault::Late, "02 0B 20 01 00 01 00 00 00 03 2B", 2}};
+    for (const auto &[fault, first, writes] : faults) {
+        SCOPED_TRACE(int(fault));
+        SimulatedValidator validator;
+        QSerialPort host;
+        ASSERT_TRUE(validator.openHost(host));
+        validator.line.inject(fault);
+        host.write(command(0x10));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 1; }, patience));
+        host.write(command(0x10));
+        const QByteArray expected = hex(first) + hex("02 0B 20 01 00 01 00 00 00 03 2B");
+        EXPECT_EQ(Frames::spaced(readAtLeast(host, expected.size())), Frames::spaced(expected));
+        EXPECT_EQ(validator.replies.size(), writes);
+        EXPECT_EQ(validator.engine.commands(), 2);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-        ValidatorLine, LineFaults,
-        testing::Values(LineFaultCase{"Drop", ValidatorLine::Fault::Drop, "",
-                                      "020B20010001000000032B"},
-                        LineFaultCase{"Corrupt", ValidatorLine::Fault::Corrupt,
-                                      "020B20010001000000037E", "020B20010001000000032B"},
-                        LineFaultCase{"Garbage", ValidatorLine::Fault::Garbage,
-                                      "55020B20010001000000032B", "020B20010001000000032B"},
-                        LineFaultCase{"Extra", ValidatorLine::Fault::Extra,
-                                      "020B20010001000000032B007F", "020B20010001000000032B"},
-                        LineFaultCase{"Split", ValidatorLine::Fault::Split,
-                                      "020B20010001000000032B", "020B20010001000000032B"},
-                        LineFaultCase{"Late", ValidatorLine::Fault::Late, "",
-                                      "020B20010001000000032B020B20010001000000032B"}),
-        [](const testing::TestParamInfo<LineFaultCase> &info) { return info.param.name; });
-
-TEST_F(LineFixture, ASplitReplyGoesOutInTwoPiecesThatMakeItWhole)
+TEST_F(LineTest, AtTheLinesPaceTheReplyIsNotWrittenOnReceipt)
 {
-    line.inject(ValidatorLine::Fault::Split);
-    host.write(command(0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sent.size() == 2; }, patience));
-    EXPECT_EQ(sent[0][0].toByteArray() + sent[1][0].toByteArray(), TestFrames::powerUpReply());
-    EXPECT_EQ(line.repliesSent(), 1);
+    validator.line.setFast(false);
+    host.write(command(0x10));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 1; }, patience));
+    EXPECT_TRUE(validator.replies.isEmpty());
+    EXPECT_EQ(readAtLeast(host, 11), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
 }
 
-TEST_F(LineFixture, ALineFaultAppliesOnceOnly)
+TEST_F(LineTest, AfterHangingUpTheHostCannotWrite)
 {
-    line.inject(ValidatorLine::Fault::Corrupt);
-    host.write(command(0));
-    host.write(command(1));
-    const QByteArray both = readAtLeast(22);
-    ASSERT_EQ(both.size(), 22);
-    EXPECT_NE(quint8(both[10]), TestFrames::xorOfBytes1To8(both.left(11)));
-    EXPECT_EQ(quint8(both[21]), TestFrames::xorOfBytes1To8(both.mid(11)));
-}
-
-TEST_F(LineFixture, WithoutFastTheReplyWaitsForTheLineTime)
-{
-    line.setFast(false);
-    host.write(command(0));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 1; }, patience));
-    EXPECT_TRUE(sent.isEmpty()) << "not written on receipt";
-    EXPECT_EQ(readAtLeast(11), TestFrames::powerUpReply());
-}
-
-TEST_F(LineFixture, AfterHangingUpTheHostCannotWrite)
-{
-    line.hangUp();
-    EXPECT_FALSE(pty.isOpen());
-    host.write(command(0));
+    validator.line.hangUp();
+    EXPECT_FALSE(validator.pty.isOpen());
+    host.write(command(0x10));
     EXPECT_TRUE(QTest::qWaitFor([&] { return host.error() != QSerialPort::NoError; }, patience));
-    EXPECT_EQ(engine.commands(), 0);
+    EXPECT_EQ(validator.engine.commands(), 0);
 }
 
 } // namespace

@@ -7,28 +7,68 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSerialPort>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
-// The simulated validator on a pseudo-terminal, linked as a COM port of a data folder, so that
-// the tester under test opens it as it would open a real port. It replies at once.
-struct SimulatedValidator
+// Opens `device` as the tester opens its port: 9600 baud, 7 data bits, even parity.
+inline bool openHost(QSerialPort &host, const QString &device)
 {
-    SimulatedValidator(const QString &dataFolder, int comPort)
+    host.setPortName(device);
+    host.setBaudRate(QSerialPort::Baud9600);
+    host.setParity(QSerialPort::EvenParity);
+    host.setDataBits(QSerialPort::Data7);
+    return host.open(QIODevice::ReadWrite);
+}
+
+// The simulated validator on a pseudo-terminal, answering from its own engine or from another
+// source (a record played back). Linked as a COM port of a data folder, the tester opens it as
+// it would open a real port; a test that plays the host opens the far end with openHost().
+// It replies at once unless the test sets the line's pace.
+class SimulatedValidator
+{
+public:
+    explicit SimulatedValidator(const QString &dataFolder = {}, int comPort = 1,
+                                ReplySource *source = nullptr)
+        : line(source ? *source : engine, &pty)
     {
-        EXPECT_TRUE(pty.openPair());
-        QDir(dataFolder).mkpath(QStringLiteral("ports"));
-        EXPECT_TRUE(QFile::link(pty.slaveName(), comPortLink(comPort, dataFolder)));
+        EXPECT_TRUE(pty.openPair()) << qPrintable(pty.errorString());
+        if (!dataFolder.isEmpty()) {
+            const QString link = comPortLink(comPort, dataFolder);
+            QDir(dataFolder).mkpath(QStringLiteral("ports"));
+            QFile::remove(link);
+            EXPECT_TRUE(QFile::link(pty.slaveName(), link));
+        }
         line.setFast(true);
         QObject::connect(&line, &ValidatorLine::received, &line,
-                         [this](const QByteArray &bytes, bool) { frames << bytes; });
+                         [this](const QByteArray &bytes, bool answered) {
+                             (answered ? frames : junk) << bytes;
+                         });
         QObject::connect(&line, &ValidatorLine::sent, &line,
                          [this](const QByteArray &bytes) { replies << bytes; });
     }
 
-    PseudoTerminal pty;
+    bool openHost(QSerialPort &host) const { return ::openHost(host, pty.slaveName()); }
+
     ValidatorEngine engine;
-    ValidatorLine line{engine, &pty};
-    QList<QByteArray> frames; // as received, commands and bytes thrown away alike
-    QList<QByteArray> replies; // as written
+    PseudoTerminal pty;
+    ValidatorLine line;
+    QList<QByteArray> frames; // the commands answered
+    QList<QByteArray> junk; // bytes thrown away
+    QList<QByteArray> replies; // as written: a split reply in its pieces
 };
+
+// Everything the host reads until at least `count` bytes have come.
+inline QByteArray readAtLeast(QSerialPort &host, qsizetype count)
+{
+    QByteArray got;
+    if (!QTest::qWaitFor(
+                [&] {
+                    got += host.readAll();
+                    return got.size() >= count;
+                },
+                10000))
+        ADD_FAILURE() << "only " << got.size() << " of " << count << " bytes came";
+    return got;
+}

@@ -11,8 +11,6 @@ namespace {
 constexpr int lampMilliseconds = 24;
 // Long enough for the rest of a garbled 11-byte transmission to arrive at 9600 baud.
 constexpr int resyncMilliseconds = 30;
-constexpr int shortestInterval = 30;
-constexpr int longestInterval = 65535;
 constexpr qint64 replyThreshold = 10;
 
 } // namespace

@@ -63,6 +63,10 @@ class TesterModel : public QObject
 public:
     enum class Entry { Port, Interval };
 
+    // The poll interval's range in ms; the interval box's text is brought into it.
+    static constexpr int shortestInterval = 30;
+    static constexpr int longestInterval = 65535;
+
     static const QColor lampDark;
     static const QColor lampLit;
 
