@@ -61,7 +61,6 @@ protected:
         return got ? validator.frames.last() : QByteArray();
     }
 
-    // The last frame sent got a reply, good or not.
     bool replied() const
     {
         const TrafficRecord &record = window->record();
@@ -111,7 +110,6 @@ const Step script[] = {
         {Poll, "02 08 11 7D 10 00 03 74"},
 };
 
-// The hexadecimal bytes that a column of a record line begins with.
 QByteArray bytesOf(const QString &column, int count)
 {
     return hex(column.split(' ', Qt::SkipEmptyParts).mid(0, count).join("").toLatin1());

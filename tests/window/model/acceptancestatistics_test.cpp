@@ -98,11 +98,8 @@ TEST(AcceptanceStatistics, CountsABatchOfNotes)
                               Expected{0, 3, 2, 1, 1, 1, 1 / 3.0}}) {
         SCOPED_TRACE(e.channel);
         const ChannelFigures f = e.channel ? statistics.channel(e.channel) : statistics.total();
-        EXPECT_EQ(f.accepting, e.accepting);
-        EXPECT_EQ(f.escrowed, e.escrowed);
-        EXPECT_EQ(f.stacked, e.stacked);
-        EXPECT_EQ(f.returned, e.returned);
-        EXPECT_EQ(f.rejected, e.rejected);
+        EXPECT_EQ((std::array{f.accepting, f.escrowed, f.stacked, f.returned, f.rejected}),
+                  (std::array{e.accepting, e.escrowed, e.stacked, e.returned, e.rejected}));
         EXPECT_DOUBLE_EQ(f.acceptanceRate().value_or(-1), e.rate);
     }
 
