@@ -4,6 +4,12 @@
 #include <QObject>
 #include <QString>
 
+// The validator's line as setSettings takes it: 9600 baud, even parity, 7 data bits, 1 stop bit.
+inline QString validatorLineSettings()
+{
+    return QStringLiteral("9600, E, 7, 1");
+}
+
 // The serial line as the tester uses it, operation by operation. The window's model drives a
 // line through this interface only, so a real port and an in-memory line are interchangeable.
 //

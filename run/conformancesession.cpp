@@ -82,7 +82,7 @@ void ConformanceSession::start()
 {
     clock.start();
     const bool opened = line->setCommPort(options.comPort)
-                        && line->setSettings(QStringLiteral("9600, E, 7, 1"))
+                        && line->setSettings(validatorLineSettings())
                         && (line->setDtrEnable(true), line->setRtsEnable(true), true)
                         && line->open();
     if (!opened) {

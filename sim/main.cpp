@@ -4,6 +4,7 @@
 #include "notefeeder.h"
 #include "portlink.h"
 #include "pseudoterminal.h"
+#include "qtserialline.h"
 #include "recordreplay.h"
 #include "scriptplayer.h"
 #include "signalwatcher.h"
@@ -51,10 +52,11 @@ int failWith(const QString &text)
 std::unique_ptr<QIODevice> openSerialDevice(const QString &path, QString *errorText)
 {
     auto port = std::make_unique<QSerialPort>(path);
-    port->setBaudRate(QSerialPort::Baud9600);
-    port->setParity(QSerialPort::EvenParity);
-    port->setDataBits(QSerialPort::Data7);
-    port->setStopBits(QSerialPort::OneStop);
+    const LineSettings line = *parseLineSettings(validatorLineSettings());
+    port->setBaudRate(line.baud);
+    port->setParity(line.parity);
+    port->setDataBits(line.dataBits);
+    port->setStopBits(line.stopBits);
     port->setFlowControl(QSerialPort::NoFlowControl);
     if (!port->open(QIODevice::ReadWrite)) {
         *errorText = QStringLiteral("%1: %2").arg(path, port->errorString());

@@ -234,7 +234,7 @@ void TesterModel::OpenSerialPort()
 {
     closePort();
     const bool opened = MSComm1->setCommPort(link.comPort)
-                        && MSComm1->setSettings(QStringLiteral("9600, E, 7, 1"))
+                        && MSComm1->setSettings(validatorLineSettings())
                         && (MSComm1->setDtrEnable(true), MSComm1->setRtsEnable(true), true)
                         && MSComm1->open();
     if (!opened) {
