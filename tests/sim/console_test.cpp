@@ -11,8 +11,6 @@ using Frames::command;
 
 namespace {
 
-constexpr int patience = 10000; // ms
-
 class ConsoleTest : public testing::Test
 {
 protected:
@@ -88,7 +86,7 @@ TEST_F(ConsoleTest, AScriptWaitsBetweenCommandsAndSkipsABadWait)
     EXPECT_EQ(scriptErrors.size(), 3);
     ASSERT_TRUE(script.waiting());
     EXPECT_EQ(quint8(engine.answer(command(0x10))[4]) & 0x04, 0) << "the jam waits";
-    ASSERT_TRUE(finished.wait(patience));
+    ASSERT_TRUE(finished.wait(10000));
     EXPECT_EQ(quint8(engine.answer(command(0x11))[4]) & 0x04, 0x04);
     EXPECT_EQ(errors.size(), 0) << "blank lines and comments are no commands";
 }
