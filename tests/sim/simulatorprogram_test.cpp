@@ -14,7 +14,6 @@
 using Frames::command;
 using Frames::hex;
 
-// brisvel-validator-sim as the tester's partner starts it.
 namespace {
 
 class Sim : public ProgramRunner
@@ -37,8 +36,6 @@ public:
         return nextLine();
     }
 
-    void write(const QString &text) { process.write(text.toLocal8Bit()); }
-
     QSerialPort host;
 };
 
@@ -52,9 +49,7 @@ void writeFile(const QString &path, const QByteArray &text)
 TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
 {
     Sim sim({"--pty", "--fast"});
-    const QString path = sim.nextLine();
-    ASSERT_TRUE(path.startsWith(QLatin1String("/dev/"))) << qPrintable(path);
-    ASSERT_TRUE(openHost(sim.host, path)) << qPrintable(sim.host.errorString());
+    ASSERT_TRUE(openHost(sim.host, sim.nextLine())) << qPrintable(sim.host.errorString());
     EXPECT_EQ(sim.exchange(command(0x10)), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
 
     EXPECT_EQ(sim.consoleCommand("insert 3"), "commands 1 replies 1 stacked 0 returned 0");
@@ -82,7 +77,7 @@ TEST(SimulatorProgram, TheComLinkLeadsToThePtyAndGoesAtExit)
         if (signal)
             ::kill(pid_t(sim.process.processId()), signal);
         else
-            sim.write(command);
+            sim.process.write(command);
         EXPECT_EQ(sim.finish(), 0);
         EXPECT_FALSE(QFileInfo(comPortLink(5, data.path())).isSymLink());
     }
@@ -110,7 +105,6 @@ TEST(SimulatorProgram, TakesOnlyTheLinkOfASimulatorThatHasEnded)
     for (const char *number : {"2", "3", "4"}) {
         Sim refused({"--com", number, "--data-folder", data.path()});
         EXPECT_EQ(refused.finish(), 1) << number;
-        EXPECT_TRUE(refused.out.isEmpty()) << number;
         EXPECT_TRUE(refused.err.contains("ports/com")) << number;
     }
     EXPECT_EQ(comPortDevice(2, data.path()), pty);
@@ -120,7 +114,7 @@ TEST(SimulatorProgram, TakesOnlyTheLinkOfASimulatorThatHasEnded)
     // Pointed elsewhere by the user meanwhile, the link is no longer the simulator's to remove.
     ASSERT_TRUE(QFile::remove(comPortLink(2, data.path())));
     ASSERT_TRUE(QFile::link("/dev/ttyUSB1", comPortLink(2, data.path())));
-    running.write("quit\n");
+    running.process.write("quit\n");
     EXPECT_EQ(running.finish(), 0);
     EXPECT_EQ(comPortDevice(2, data.path()), "/dev/ttyUSB1");
 }
@@ -181,7 +175,6 @@ TEST(SimulatorProgram, BadOptionsEndWithAReason)
         EXPECT_FALSE(sim.err.isEmpty());
         EXPECT_TRUE(sim.err.contains(error)) << qPrintable(sim.err);
     }
-    EXPECT_FALSE(QFileInfo::exists("/nonexistent"));
 }
 
 } // namespace

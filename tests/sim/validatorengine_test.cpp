@@ -35,8 +35,8 @@ private:
 
 TEST(ValidatorEngine, TheFirstReplyReportsPowerUpOnceWithTheCommandsAck)
 {
-    EXPECT_EQ(ValidatorEngine().answer(command(0x10)), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
-    const std::pair<int, const char *> cases[] = {{0x11, "02 0B 21 01 00 01 00 00 00 03 2A"},
+    const std::pair<int, const char *> cases[] = {{0x10, "02 0B 20 01 00 01 00 00 00 03 2B"},
+                                                  {0x11, "02 0B 21 01 00 01 00 00 00 03 2A"},
                                                   {0x40, "02 0B 20 01 00 01 00 00 00 03 2B"},
                                                   {0x41, "02 0B 21 01 00 01 00 00 00 03 2A"}};
     for (const auto &[control, expected] : cases) {

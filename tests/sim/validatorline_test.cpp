@@ -10,19 +10,6 @@ namespace {
 
 constexpr int patience = 10000; // ms
 
-// The simulator's line on a pseudo-terminal, with the host's serial port at the far end.
-class LineTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(validator.openHost(host)) << qPrintable(host.errorString());
-    }
-
-    SimulatedValidator validator;
-    QSerialPort host;
-};
-
 // The fault spoils the first copy of 02 0B 20 01 00 01 00 00 00 03 2B only: the repeat gets it
 // whole. What the host reads for the first command, and the pieces written for both.
 TEST(ValidatorLine, AFaultSpoilsOneReplyAndTheRepeatGetsTheGoodOne)
@@ -51,8 +38,11 @@ TEST(ValidatorLine, AFaultSpoilsOneReplyAndTheRepeatGetsTheGoodOne)
     }
 }
 
-TEST_F(LineTest, AtTheLinesPaceTheReplyIsNotWrittenOnReceipt)
+TEST(ValidatorLine, AtTheLinesPaceTheReplyIsNotWrittenOnReceipt)
 {
+    SimulatedValidator validator;
+    QSerialPort host;
+    ASSERT_TRUE(validator.openHost(host)) << qPrintable(host.errorString());
     validator.line.setFast(false);
     host.write(command(0x10));
     ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 1; }, patience));
@@ -60,8 +50,11 @@ TEST_F(LineTest, AtTheLinesPaceTheReplyIsNotWrittenOnReceipt)
     EXPECT_EQ(readAtLeast(host, 11), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
 }
 
-TEST_F(LineTest, AfterHangingUpTheHostCannotWrite)
+TEST(ValidatorLine, AfterHangingUpTheHostCannotWrite)
 {
+    SimulatedValidator validator;
+    QSerialPort host;
+    ASSERT_TRUE(validator.openHost(host)) << qPrintable(host.errorString());
     validator.line.hangUp();
     EXPECT_FALSE(validator.pty.isOpen());
     host.write(command(0x10));

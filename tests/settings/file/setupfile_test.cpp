@@ -59,12 +59,8 @@ TEST(SetupFile, AWindowWithoutAFileWritesThe296BytesAndReadsThemBack)
     ASSERT_FALSE(loadSetupFile(path));
     ASSERT_TRUE(saveSetupFile(path, SetupSettings::defaults(Colour256), nullptr));
     EXPECT_EQ(fileBytes(path), defaultFile);
-
-    EXPECT_EQ(readStartupProfile(path), Colour256);
     const SetupSettings read = parseSetupText(*loadSetupFile(path), Colour256);
-    EXPECT_EQ(read, SetupSettings::defaults(Colour256));
-    ASSERT_TRUE(writeFile(path, QByteArray(1000, 'x')));
-    ASSERT_TRUE(saveSetupFile(path, read, nullptr));
+    ASSERT_TRUE(writeFile(path, QByteArray(1000, 'x')) && saveSetupFile(path, read, nullptr));
     EXPECT_EQ(fileBytes(path), defaultFile);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("SETUP.INI"));
 }
@@ -170,13 +166,11 @@ TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
 TEST(SetupFile, OnlyLinesEndingWithinTheFirst32767CharactersAreRead)
 {
     // Line 3's trailing blanks bring the file to exactly 32,767 characters, then one more.
-    const QString fits = withLine(17, "0", withLine(3, "100" + QString(32767 - 296, ' ')));
-    ASSERT_EQ(fits.size(), 32767);
-    EXPECT_EQ(parseSetupText(fits, Colour256).channelStates[6], 0);
-    const QString over = withLine(17, "0", withLine(3, "100" + QString(32768 - 296, ' ')));
-    const SetupSettings read = parseSetupText(over, Colour256);
-    EXPECT_EQ(read.pollRate.size(), 32768 - 296 + 3);
-    EXPECT_EQ(read.channelStates[6], 1);
+    for (const int size : {32767, 32768}) {
+        const QString text = withLine(17, "0", withLine(3, "100" + QString(size - 296, ' ')));
+        ASSERT_EQ(text.size(), size);
+        EXPECT_EQ(parseSetupText(text, Colour256).channelStates[6], size == 32767 ? 0 : 1) << size;
+    }
 }
 
 TEST(SetupFile, StartupTakesTheProfileOfSysColor)
