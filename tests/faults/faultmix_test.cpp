@@ -9,7 +9,6 @@ namespace {
 
 constexpr int polls = 1000;
 constexpr int rejectedChannel = 6; // cleared on the host: its notes are rejected, never stacked
-constexpr std::array<int, 7> noteValues = {1, 2, 5, 10, 20, 50, 100};
 
 class FaultMix : public FaultFixture
 {
@@ -44,8 +43,6 @@ protected:
             byte = char(0x03 + random.bounded(0xFD));
         return bytes;
     }
-
-    int quantity(int channel) const { return model.tally().quantity(channel - 1).toInt(); }
 
     QRandomGenerator random{20240607};
     bool heldReply = false;
@@ -102,13 +99,10 @@ TEST_F(FaultMix, AThousandPollsWithRandomFaultsCountEveryStackedNoteOnce)
 
     EXPECT_GT(engine.stacked(), 50);
     EXPECT_EQ(tallyTotal(), engine.stacked());
-    int amount = 0;
-    for (int channel = 1; channel <= 7; ++channel) {
-        const int expected = channel == rejectedChannel ? 0 : inserted[channel - 1];
-        EXPECT_EQ(quantity(channel), expected) << "channel " << channel;
-        amount += expected * noteValues[channel - 1];
-    }
-    EXPECT_EQ(model.tally().amount(NoteTally::totalRow).toInt(), amount);
+    for (int channel = 1; channel <= 7; ++channel)
+        EXPECT_EQ(model.tally().quantity(channel - 1).toInt(),
+                  channel == rejectedChannel ? 0 : inserted[channel - 1])
+                << "channel " << channel;
     EXPECT_EQ(portFailed.count(), 0);
     EXPECT_TRUE(validator->junk.isEmpty()) << "the host wrote only whole frames";
 }
