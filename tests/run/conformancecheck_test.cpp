@@ -95,11 +95,10 @@ TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
                   {Rule::PowerUp}}};
     for (const auto &c : cases) {
         const ConformanceCheck check = run(c.steps);
-        for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
+        for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
             EXPECT_EQ(check.verdict(Rule(rule)).failed,
                       std::count(c.broken.begin(), c.broken.end(), Rule(rule)))
                     << c.name << ": " << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
-        }
     }
 }
 
@@ -107,10 +106,9 @@ TEST(ConformanceCheck, CountsWhatEachRuleWasExercisedByAndFollowsTheNotes)
 {
     const ConformanceCheck check = run(wellBehaved);
     const int exercised[ConformanceCheck::ruleCount] = {12, 12, 2, 3, 1, 12, 7, 1};
-    for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
+    for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
         EXPECT_EQ(check.verdict(Rule(rule)).exercised, exercised[rule])
                 << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
-    }
     EXPECT_EQ(check.notesStarted(), 2);
     EXPECT_EQ(check.notesEscrowed(), 1);
     EXPECT_EQ(check.notesEnded(), 2);
