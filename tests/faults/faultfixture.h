@@ -23,10 +23,6 @@ class FaultFixture : public testing::Test
 protected:
     static constexpr int patience = 10000; // ms; generous for loaded and sanitized runs
 
-    FaultFixture()
-        : serial(folder.path())
-        , model(&serial, HighColour)
-    { }
     ~FaultFixture() override { closeQueue(); }
 
     void SetUp() override
@@ -75,6 +71,13 @@ protected:
             return {};
         return validator->frames.last();
     }
+    // One send by hand and its reply handled; the frame, empty when either failed.
+    QByteArray exchange()
+    {
+        const int replies = repliesSent() + 1;
+        const QByteArray frame = poll();
+        return settle(replies) ? frame : QByteArray();
+    }
     int repliesSent() const { return repliesBefore + validator->line.repliesSent(); }
     // Waits until the validator has written `replies` replies in full since the fixture began,
     // the host has taken every byte off the line, and no resynchronisation is under way. Fewer
@@ -99,15 +102,14 @@ protected:
     {
         return int(Numbers::parse(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
     }
-    int logRow() const { return model.log().logRow(); }
     // The reply column of the row of the last frame sent (while the log is not full).
-    QString lastReplyRow() const { return model.log().reply(logRow() - 1); }
+    QString lastReplyRow() const { return model.log().reply(model.log().logRow() - 1); }
 
     QTemporaryDir folder;
     ValidatorEngine engine;
     std::unique_ptr<SimulatedValidator> validator;
-    QtSerialLine serial;
-    TesterModel model;
+    QtSerialLine serial{folder.path()};
+    TesterModel model{&serial, HighColour};
     QSignalSpy portFailed{&model, &TesterModel::portFailed};
 
 private:
