@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int polls = 1000;
 constexpr int rejectedChannel = 6; // cleared on the host: its notes are rejected, never stacked
 
 class FaultMix : public FaultFixture
@@ -62,7 +61,7 @@ TEST_F(FaultMix, AThousandPollsWithRandomFaultsCountEveryStackedNoteOnce)
             ValidatorLine::Fault::Extra,   ValidatorLine::Fault::Late};
     constexpr int burstKind = int(std::size(lineFaults));
     std::array<int, burstKind + 1> injected{};
-    for (int i = 0; i < polls; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         if (engine.readyForNote() && random.bounded(2) == 0) {
             const int channel = int(random.bounded(1, 8));
             ASSERT_TRUE(engine.insertNote(channel));
@@ -103,7 +102,6 @@ TEST_F(FaultMix, AThousandPollsWithRandomFaultsCountEveryStackedNoteOnce)
         EXPECT_EQ(model.tally().quantity(channel - 1).toInt(),
                   channel == rejectedChannel ? 0 : inserted[channel - 1])
                 << "channel " << channel;
-    EXPECT_EQ(portFailed.count(), 0);
     EXPECT_TRUE(validator->junk.isEmpty()) << "the host wrote only whole frames";
 }
 
