@@ -47,7 +47,7 @@ const std::vector<Step> wellBehaved = {
 };
 
 // Each case fails the rules it breaks, once per failure, and no other.
-TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
+TEST(ConformanceCheck, FailsOnlyTheRulesBrokenAndCountsWhatEachWasExercisedBy)
 {
     const struct
     {
@@ -100,10 +100,8 @@ TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
                       std::count(c.broken.begin(), c.broken.end(), Rule(rule)))
                     << c.name << ": " << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
     }
-}
 
-TEST(ConformanceCheck, CountsWhatEachRuleWasExercisedByAndFollowsTheNotes)
-{
+    // What each rule was exercised by in the well-behaved session, and the notes it followed.
     const ConformanceCheck check = run(wellBehaved);
     const int exercised[ConformanceCheck::ruleCount] = {12, 12, 2, 3, 1, 12, 7, 1};
     for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
