@@ -28,14 +28,12 @@ TEST_F(HangUp, WhilePollingStopsWithThePortErrorAndTheNextStartRecovers)
     ASSERT_TRUE(engine.insertNote(5));
     ASSERT_TRUE(startRun());
     ASSERT_TRUE(pollUntilStacked(1));
-    EXPECT_EQ(tallyTotal(), 1);
 
     model.setRunSwitch(false);
     model.setIntervalText(QStringLiteral("30"));
     ASSERT_TRUE(startRun());
     const qsizetype framesBefore = validator->frames.size();
     ASSERT_TRUE(waitUntil([&] { return validator->frames.size() >= framesBefore + 5; }));
-    EXPECT_EQ(portFailed.count(), 0);
 
     hangUp();
     ASSERT_TRUE(waitUntil([&] { return portFailed.count() == 1; }));
@@ -56,7 +54,6 @@ TEST_F(HangUp, WhilePollingStopsWithThePortErrorAndTheNextStartRecovers)
     ASSERT_TRUE(startRun());
     EXPECT_EQ(validator->frames.value(0), Frames::hex("02 08 10 7F 10 00 03 77"));
     ASSERT_TRUE(pollUntilStacked(2));
-    EXPECT_EQ(tallyTotal(), 2);
     EXPECT_EQ(model.tally().quantity(1), "1");
     EXPECT_EQ(model.tally().quantity(4), "1");
     EXPECT_EQ(portFailed.count(), 1);
