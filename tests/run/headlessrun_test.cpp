@@ -72,9 +72,8 @@ TEST_F(HeadlessRunTest, TheLastExchangesNoteCountsAndBytesWaitingBeforeTheRunDoN
     ASSERT_EQ(output.size(), 6);
     EXPECT_TRUE(output[4].contains(" 02 0B 20 11 00 18 00 00 00 03 22     3 STD "))
             << qPrintable(output[4]);
-    const QJsonObject summary = this->summary();
-    EXPECT_EQ(summary["total"].toObject()["quantity"].toInt(), 1);
-    EXPECT_EQ(summary["framesDue"].toInt(), 5);
+    EXPECT_EQ(summary()["total"].toObject()["quantity"].toInt(), 1);
+    EXPECT_EQ(summary()["framesDue"].toInt(), 5);
 }
 
 // Random bytes about every millisecond, as on a noisy line at 9600 baud: polling goes on at its
