@@ -1,10 +1,10 @@
 #pragma once
 
 #include "frames.h"
+#include "handpacedmodel.h"
 #include "numbers.h"
 #include "qtserialline.h"
 #include "simulatedvalidator.h"
-#include "testermodel.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -22,27 +22,13 @@ class FaultFixture : public testing::Test
 {
 protected:
     static constexpr int patience = 10000; // ms; generous for loaded and sanitized runs
-    // Poll interval that never ticks within a test: sends are made by hand.
-    static constexpr const char *handPaced = "65535";
 
-    FaultFixture()
-        : serial(folder.path())
-        , model(&serial, HighColour)
-    { }
     ~FaultFixture() override { closeQueue(); }
 
     void SetUp() override
     {
         ASSERT_TRUE(plugIn());
-        model.setPortText(QStringLiteral("1"));
-        model.setComPort(1);
-        model.markPortForReopen();
-        model.setIntervalText(QLatin1String(handPaced));
-        for (int i = 0; i < 7; ++i)
-            model.setChannelState(i, 1);
-        model.setEscrow(true);
-        model.ValueChg();
-        model.clickModeButton();
+        setUpHandPaced(model);
     }
 
     // A new validator line on a new pseudo-terminal, linked as COM1; the engine stays.
@@ -57,7 +43,7 @@ protected:
                        O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         return queue >= 0;
     }
-    // Closes the validator's end of the line, as when the cable is pulled.
+    // As when the cable is pulled.
     void hangUp()
     {
         closeQueue();
@@ -85,7 +71,13 @@ protected:
             return {};
         return validator->frames.last();
     }
-    // Replies written in full by the validator since the fixture began.
+    // One send by hand and its reply handled; the frame, empty when either failed.
+    QByteArray exchange()
+    {
+        const int replies = repliesSent() + 1;
+        const QByteArray frame = poll();
+        return settle(replies) ? frame : QByteArray();
+    }
     int repliesSent() const { return repliesBefore + validator->line.repliesSent(); }
     // Waits until the validator has written `replies` replies in full since the fixture began,
     // the host has taken every byte off the line, and no resynchronisation is under way. Fewer
@@ -110,15 +102,14 @@ protected:
     {
         return int(Numbers::parse(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
     }
-    int logRow() const { return model.log().logRow(); }
     // The reply column of the row of the last frame sent (while the log is not full).
-    QString lastReplyRow() const { return model.log().reply(logRow() - 1); }
+    QString lastReplyRow() const { return model.log().reply(model.log().logRow() - 1); }
 
     QTemporaryDir folder;
     ValidatorEngine engine;
     std::unique_ptr<SimulatedValidator> validator;
-    QtSerialLine serial;
-    TesterModel model;
+    QtSerialLine serial{folder.path()};
+    TesterModel model{&serial, HighColour};
     QSignalSpy portFailed{&model, &TesterModel::portFailed};
 
 private:
@@ -136,9 +127,3 @@ private:
     int queue = -1;
     int repliesBefore = 0; // replies written by validator lines already unplugged
 };
-
-// The log's line for a frame: its bytes as the log shows them, then its tags as written.
-inline QString row(const QByteArray &frame, const char *tags)
-{
-    return QLatin1Char(' ') + Frames::spaced(frame) + QLatin1Char(' ') + QLatin1String(tags);
-}

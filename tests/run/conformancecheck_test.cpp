@@ -47,7 +47,7 @@ const std::vector<Step> wellBehaved = {
 };
 
 // Each case fails the rules it breaks, once per failure, and no other.
-TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
+TEST(ConformanceCheck, FailsOnlyTheRulesBrokenAndCountsWhatEachWasExercisedBy)
 {
     const struct
     {
@@ -95,22 +95,18 @@ TEST(ConformanceCheck, FailsOnlyTheRulesBroken)
                   {Rule::PowerUp}}};
     for (const auto &c : cases) {
         const ConformanceCheck check = run(c.steps);
-        for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
+        for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
             EXPECT_EQ(check.verdict(Rule(rule)).failed,
                       std::count(c.broken.begin(), c.broken.end(), Rule(rule)))
                     << c.name << ": " << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
-        }
     }
-}
 
-TEST(ConformanceCheck, CountsWhatEachRuleWasExercisedByAndFollowsTheNotes)
-{
+    // What each rule was exercised by in the well-behaved session, and the notes it followed.
     const ConformanceCheck check = run(wellBehaved);
     const int exercised[ConformanceCheck::ruleCount] = {12, 12, 2, 3, 1, 12, 7, 1};
-    for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
+    for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
         EXPECT_EQ(check.verdict(Rule(rule)).exercised, exercised[rule])
                 << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
-    }
     EXPECT_EQ(check.notesStarted(), 2);
     EXPECT_EQ(check.notesEscrowed(), 1);
     EXPECT_EQ(check.notesEnded(), 2);

@@ -27,12 +27,11 @@ protected:
     QString error;
 };
 
-TEST_F(RunOptionsTest, WithoutSetupIniTheWindowsDefaultsApply)
+TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpenAndTheWindowsDefaultsTheRest)
 {
-    const std::optional<RunOptions> options = read({"--com", "3"});
+    std::optional<RunOptions> options = read({"--com", "3"});
     ASSERT_TRUE(options) << qPrintable(error);
     EXPECT_EQ(options->comPort, 3);
-    EXPECT_EQ(options->dataFolder, dir.path());
     EXPECT_EQ(options->interval, "100");
     EXPECT_EQ(options->polls, 0);
     EXPECT_EQ(options->milliseconds, 0);
@@ -41,18 +40,14 @@ TEST_F(RunOptionsTest, WithoutSetupIniTheWindowsDefaultsApply)
     EXPECT_EQ(options->channelValues, defaultNoteValues());
     EXPECT_EQ(options->channelStates, (std::array<int, 7>{1, 1, 1, 1, 1, 1, 1}));
     EXPECT_FALSE(options->json);
-}
 
-TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpen)
-{
     SetupSettings settings = SetupSettings::defaults(HighColour);
     settings.pollRate = "250";
     settings.channelValues[0] = "1000";
     settings.channelStates = {0, 1, 0, 1, 0, 1, 0};
     QString saveError;
     ASSERT_TRUE(saveSetupFile(setupFilePath(dir.path()), settings, &saveError));
-
-    std::optional<RunOptions> options = read({"--com", "1"});
+    options = read({"--com", "1"});
     ASSERT_TRUE(options) << qPrintable(error);
     EXPECT_EQ(options->interval, "250");
     EXPECT_EQ(options->channelValues[0], "1000");
