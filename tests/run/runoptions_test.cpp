@@ -37,7 +37,8 @@ TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpenAndTheWindowsDef
     EXPECT_EQ(options->milliseconds, 0);
     EXPECT_EQ(options->mode, NormalPoll);
     EXPECT_TRUE(options->escrow);
-    EXPECT_EQ(options->channelValues, defaultNoteValues());
+    EXPECT_EQ(options->channelValues,
+              (std::array<QString, 7>{"1", "2", "5", "10", "20", "50", "100"}));
     EXPECT_EQ(options->channelStates, (std::array<int, 7>{1, 1, 1, 1, 1, 1, 1}));
     EXPECT_FALSE(options->json);
 

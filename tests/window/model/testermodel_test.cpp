@@ -31,7 +31,10 @@ TEST_F(TesterModelTest, NormalPollOpensTheLineSendsAndShowsTheConversation)
     EXPECT_EQ(model.log().sent(0), " 02 08 10 7F 10 00 03 77    ");
     EXPECT_EQ(model.panel().hostState, " RUNNING");
 
-    line.push(reply({idle}));
+    const QByteArray idling = reply({idle});
+    line.push(idling.left(10));
+    EXPECT_TRUE(model.log().reply(0).trimmed().isEmpty()) << "ten bytes wait for the eleventh";
+    line.push(idling.right(1));
     EXPECT_EQ(model.panel().validatorState, " IDLING");
     EXPECT_EQ(model.log().reply(0), " 02 0B 20 01 00 00 00 00 00 03 2A          ");
     model.SendCommand();
