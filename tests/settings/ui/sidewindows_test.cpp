@@ -230,8 +230,9 @@ TEST_P(StartupTest, OpensTheSavedProfileOrAsks)
     const StartupCase &c = GetParam();
     setDisplayProfile(ProfileNotChosen);
     QTemporaryDir folder;
-    if (QFile file(setupFilePath(folder.path())); c.settings)
+    if (QFile file(setupFilePath(folder.path())); c.settings) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(c.settings) > 0);
+    }
     std::vector<DisplayProfile> opened;
     bool chooserOpenAtOpening = false;
     Startup startup(folder.path(), [&](DisplayProfile p) {
