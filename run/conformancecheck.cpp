@@ -5,6 +5,7 @@
 namespace {
 
 constexpr int frameLength = ValidatorReply::length;
+using namespace ProtocolRules;
 using namespace ReplyBits;
 
 // The event bits of reply bytes 3, 4 and 5.
@@ -71,15 +72,6 @@ QString phaseName(Phase phase)
 }
 
 } // namespace
-
-QString ConformanceCheck::ruleName(Rule rule)
-{
-    static const char *const names[ruleCount] = {
-            "framing",         "acknowledgement", "repetition", "event-life",
-            "invalid-command", "response-time",   "note-paths", "power-up",
-    };
-    return QLatin1String(names[rule]);
-}
 
 ConformanceCheck::ConformanceCheck(int replyWithinMs)
     : replyWithinMs(replyWithinMs)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hostcommand.h"
+#include "protocolrules.h"
 
 #include <QByteArray>
 #include <QList>
@@ -25,17 +26,8 @@ struct ConformanceExchange
 class ConformanceCheck
 {
 public:
-    enum Rule {
-        Framing,
-        Acknowledgement,
-        Repetition,
-        EventLife,
-        InvalidCommand,
-        ResponseTime,
-        NotePaths,
-        PowerUp,
-    };
-    static constexpr int ruleCount = PowerUp + 1;
+    using Rule = ProtocolRules::Rule;
+    static constexpr int ruleCount = ProtocolRules::count;
     static constexpr int examplesKept = 3;
 
     enum class Phase { None, Accepting, Escrowed, Stacking, Returning };
@@ -53,9 +45,6 @@ public:
         int failed = 0;
         QList<Failure> examples; // the first few failures
     };
-
-    // "framing", "event-life", ...
-    static QString ruleName(Rule rule);
 
     explicit ConformanceCheck(int replyWithinMs);
 

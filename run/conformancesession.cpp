@@ -253,7 +253,7 @@ QString ConformanceSession::reportText() const
     for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule) {
         const ConformanceCheck::Verdict &verdict = checker.verdict(ConformanceCheck::Rule(rule));
         text << QStringLiteral("%1 %2 %3")
-                        .arg(ConformanceCheck::ruleName(ConformanceCheck::Rule(rule)), -16)
+                        .arg(ProtocolRules::name(ConformanceCheck::Rule(rule)), -16)
                         .arg(resultName(verdict), -15)
                         .arg(verdict.exercised, 9);
         for (const ConformanceCheck::Failure &failure : verdict.examples) {
@@ -283,7 +283,7 @@ QJsonObject ConformanceSession::reportJson() const
             });
         }
         rules.append(QJsonObject{
-                {QStringLiteral("rule"), ConformanceCheck::ruleName(ConformanceCheck::Rule(rule))},
+                {QStringLiteral("rule"), ProtocolRules::name(ConformanceCheck::Rule(rule))},
                 {QStringLiteral("result"), resultName(verdict)},
                 {QStringLiteral("exchanges"), verdict.exercised},
                 {QStringLiteral("failed"), verdict.failed},

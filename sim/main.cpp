@@ -150,13 +150,12 @@ int main(int argc, char *argv[])
         && (parser.isSet(scriptOption) || parser.isSet(autoOption) || parser.isSet(misbehaveOption)))
         return failWith(QStringLiteral(
                 "--replay plays the record alone: no --script, --auto or --misbehave"));
-    const std::optional<ValidatorEngine::Misbehaviour>
-            misbehaviour = parser.isSet(misbehaveOption) ? ValidatorEngine::misbehaviourNamed(
-                                   parser.value(misbehaveOption))
-                                                         : ValidatorEngine::Misbehaviour::None;
-    if (!misbehaviour) {
-        return failWith(QStringLiteral("--misbehave takes one of: ")
-                        + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")));
+    std::optional<ValidatorEngine::Misbehaviour> misbehaviour;
+    if (parser.isSet(misbehaveOption)) {
+        misbehaviour = ValidatorEngine::misbehaviourNamed(parser.value(misbehaveOption));
+        if (!misbehaviour)
+            return failWith(QStringLiteral("--misbehave takes one of: ")
+                            + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")));
     }
     RecordReplay replay;
     QString errorText;
@@ -197,8 +196,8 @@ int main(int argc, char *argv[])
     ValidatorEngine engine;
     ValidatorLine line(replaying ? static_cast<ReplySource &>(replay) : engine, device.get());
     line.setFast(parser.isSet(fastOption));
-    engine.setMisbehaviour(*misbehaviour);
-    if (*misbehaviour == ValidatorEngine::Misbehaviour::ResponseTime)
+    engine.setMisbehaviour(misbehaviour);
+    if (misbehaviour == ValidatorEngine::Misbehaviour::ResponseTime)
         line.setExtraDelay(slowBy);
     if (verbose) {
         QObject::connect(&line, &ValidatorLine::received, &line,

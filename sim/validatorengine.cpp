@@ -16,10 +16,6 @@ constexpr quint8 eventMasks[3] = {stackedEvent | returnedEvent, cheatedEvent | r
                                   powerUpEvent | invalidCommandEvent | failureEvent};
 constexpr int unaskedEvery = 10;
 
-const char *const misbehaviourTexts[] = {"framing",    "acknowledgement", "repetition",
-                                         "event-life", "invalid-command", "response-time",
-                                         "note-paths"};
-
 QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 {
     QByteArray frame(ValidatorEngine::replyLength, '\0');
@@ -39,17 +35,17 @@ QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
 QStringList ValidatorEngine::misbehaviourNames()
 {
     QStringList names;
-    for (const char *text : misbehaviourTexts)
-        names << QLatin1String(text);
+    for (int rule = 0; rule < ProtocolRules::PowerUp; ++rule)
+        names << ProtocolRules::name(Misbehaviour(rule));
     return names;
 }
 
 std::optional<ValidatorEngine::Misbehaviour> ValidatorEngine::misbehaviourNamed(const QString &name)
 {
-    const qsizetype index = misbehaviourNames().indexOf(name);
-    if (index < 0)
+    const std::optional<Misbehaviour> rule = ProtocolRules::named(name);
+    if (rule == ProtocolRules::PowerUp)
         return std::nullopt;
-    return Misbehaviour(index + 1);
+    return rule;
 }
 
 Exchange ValidatorEngine::respond(const QByteArray &command)

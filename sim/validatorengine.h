@@ -1,6 +1,7 @@
 #pragma once
 
 #include "channels.h"
+#include "protocolrules.h"
 #include "replysource.h"
 #include "validatorreply.h"
 
@@ -25,23 +26,14 @@ public:
     // after its acknowledgement; InvalidCommand: stack and return at once is taken as a plain
     // command; ResponseTime: slow replies (the line's part, see ValidatorLine); NotePaths: a
     // stacked note is reported again two replies later.
-    enum class Misbehaviour {
-        None,
-        Framing,
-        Acknowledgement,
-        Repetition,
-        EventLife,
-        InvalidCommand,
-        ResponseTime,
-        NotePaths
-    };
+    using Misbehaviour = ProtocolRules::Rule;
 
     static constexpr int replyLength = ValidatorReply::length;
 
-    // "framing", "event-life", ...: the names of the misbehaviours, None left out.
+    // The rules that can be broken: every one but the power-up's.
     static QStringList misbehaviourNames();
     static std::optional<Misbehaviour> misbehaviourNamed(const QString &name);
-    void setMisbehaviour(Misbehaviour misbehaviour) { breaking = misbehaviour; }
+    void setMisbehaviour(std::optional<Misbehaviour> misbehaviour) { breaking = misbehaviour; }
 
     // The reply to a well-formed command frame.
     QByteArray answer(const QByteArray &command);
@@ -84,7 +76,7 @@ private:
     bool stackerFullRaised = false;
     bool calibrationRaised = false;
 
-    Misbehaviour breaking = Misbehaviour::None;
+    std::optional<Misbehaviour> breaking; // none: every rule is kept
     quint8 lingering[3] = {0, 0, 0}; // EventLife: the events of the last new reply
     int stackedEcho = 0; // NotePaths: new replies until the stacked note is reported again
     int echoChannel = 0;

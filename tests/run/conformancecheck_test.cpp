@@ -98,7 +98,7 @@ TEST(ConformanceCheck, FailsOnlyTheRulesBrokenAndCountsWhatEachWasExercisedBy)
         for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
             EXPECT_EQ(check.verdict(Rule(rule)).failed,
                       std::count(c.broken.begin(), c.broken.end(), Rule(rule)))
-                    << c.name << ": " << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
+                    << c.name << ": " << qPrintable(ProtocolRules::name(Rule(rule)));
     }
 
     // What each rule was exercised by in the well-behaved session, and the notes it followed.
@@ -106,7 +106,7 @@ TEST(ConformanceCheck, FailsOnlyTheRulesBrokenAndCountsWhatEachWasExercisedBy)
     const int exercised[ConformanceCheck::ruleCount] = {12, 12, 2, 3, 1, 12, 7, 1};
     for (int rule = 0; rule < ConformanceCheck::ruleCount; ++rule)
         EXPECT_EQ(check.verdict(Rule(rule)).exercised, exercised[rule])
-                << qPrintable(ConformanceCheck::ruleName(Rule(rule)));
+                << qPrintable(ProtocolRules::name(Rule(rule)));
     EXPECT_EQ(check.notesStarted(), 2);
     EXPECT_EQ(check.notesEscrowed(), 1);
     EXPECT_EQ(check.notesEnded(), 2);
