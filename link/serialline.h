@@ -46,3 +46,14 @@ signals:
     // The line failed while open (device removed, far end hung up).
     void lineLost();
 };
+
+// Opens port `comPort` as the validator's line: its settings, with DTR and RTS on. False, with
+// the line's error number and detail set, when it cannot be opened.
+inline bool openValidatorLine(SerialLine *line, int comPort)
+{
+    if (!line->setCommPort(comPort) || !line->setSettings(validatorLineSettings()))
+        return false;
+    line->setDtrEnable(true);
+    line->setRtsEnable(true);
+    return line->open();
+}

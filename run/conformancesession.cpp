@@ -81,11 +81,7 @@ ConformanceSession::ConformanceSession(const RunOptions &options,
 void ConformanceSession::start()
 {
     clock.start();
-    const bool opened = line->setCommPort(options.comPort)
-                        && line->setSettings(validatorLineSettings())
-                        && (line->setDtrEnable(true), line->setRtsEnable(true), true)
-                        && line->open();
-    if (!opened) {
+    if (!openValidatorLine(line, options.comPort)) {
         portFailed();
         return;
     }

@@ -233,11 +233,7 @@ void TesterModel::BuildCommand()
 void TesterModel::OpenSerialPort()
 {
     closePort();
-    const bool opened = MSComm1->setCommPort(link.comPort)
-                        && MSComm1->setSettings(validatorLineSettings())
-                        && (MSComm1->setDtrEnable(true), MSComm1->setRtsEnable(true), true)
-                        && MSComm1->open();
-    if (!opened) {
+    if (!openValidatorLine(MSComm1, link.comPort)) {
         portFailure(MSComm1->errorNumber(), MSComm1->errorDetail());
         return;
     }
