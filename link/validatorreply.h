@@ -30,6 +30,9 @@ constexpr quint8 invalidCommandEvent = 0x02;
 constexpr quint8 failureEvent = 0x04;
 constexpr quint8 noteIndexMask = 0x38;
 constexpr int noteIndexShift = 3;
+// The event bits of data0, data1 and data2: reported until the host acknowledges them.
+constexpr quint8 eventMasks[3] = {stackedEvent | returnedEvent, cheatedEvent | rejectedEvent,
+                                  powerUpEvent | invalidCommandEvent | failureEvent};
 } // namespace ReplyBits
 
 // The validator's 11-byte reply: 02 0B control data0 .. data5 03 checksum. Only the frame bytes,

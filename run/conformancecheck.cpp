@@ -8,8 +8,6 @@ constexpr int frameLength = ValidatorReply::length;
 using namespace ProtocolRules;
 using namespace ReplyBits;
 
-// The event bits of reply bytes 3, 4 and 5.
-constexpr quint8 eventMasks[3] = {0x50, 0x03, 0x07};
 // Reply byte 3's note states.
 constexpr quint8 noteStates = accepting | escrowed | stacking | returning;
 

@@ -11,9 +11,6 @@ using namespace ReplyBits;
 
 // A note is reported as accepting for this many replies before it is judged.
 constexpr int acceptingSteps = 2;
-// The event bits of reply data0, data1 and data2.
-constexpr quint8 eventMasks[3] = {stackedEvent | returnedEvent, cheatedEvent | rejectedEvent,
-                                  powerUpEvent | invalidCommandEvent | failureEvent};
 constexpr int unaskedEvery = 10;
 
 QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
