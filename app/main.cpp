@@ -55,6 +55,16 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     return false;
 }
 
+// On X11 the window's repaints are a few small rectangles, three times a poll. Through shared
+// memory the toolkit makes a round trip to the X server before it paints over anything it sent
+// since the last one, which the lamps do on every poll; sending those few pixels over the
+// connection costs less. A setting made by the user is kept.
+void preferDrawingOverTheConnection()
+{
+    if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM"))
+        qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -67,6 +77,7 @@ int main(int argc, char *argv[])
         return answerCommandLine(QCoreApplication::arguments()).value_or(0);
     }
 
+    preferDrawingOverTheConnection();
     QApplication app(argc, argv);
     if (const std::optional<int> status = answerCommandLine(QCoreApplication::arguments()))
         return *status;

@@ -106,6 +106,9 @@ bool QtSerialLine::write(const QByteArray &bytes)
         fail(QSerialPort::WriteError, port.errorString());
         return false;
     }
+    // On the line now, rather than when the event loop next turns, after the window has drawn
+    // the frame: the poll period does not depend on drawing.
+    port.flush();
     return true;
 }
 

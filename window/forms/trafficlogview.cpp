@@ -141,12 +141,12 @@ TrafficLogView::TrafficLogView(QWidget *parent)
 
 void TrafficLogView::setColumn(Column column, const std::array<QString, rows> &columnTexts)
 {
-    QRect changed;
+    QRegion changed;
     for (int row = 0; row < rows; ++row) {
         if (texts[column][row] == columnTexts[row])
             continue;
+        changed += changedArea(column, row, texts[column][row], columnTexts[row]);
         texts[column][row] = columnTexts[row];
-        changed |= cellRect(column, row);
         if (QAccessible::isActive()) {
             QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
             QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
@@ -156,7 +156,7 @@ void TrafficLogView::setColumn(Column column, const std::array<QString, rows> &c
     // The reply column covers the sent column where they meet: a repaint of the sent column
     // leaves that pixel column alone, so that it does not touch what the reply column showed.
     if (column == Sent)
-        changed.setRight(qMin(changed.right(), replyColumnLeft - 1));
+        changed &= QRect(0, 0, replyColumnLeft, QWidget::height());
     if (!changed.isEmpty())
         update(changed);
 }
@@ -219,6 +219,8 @@ void TrafficLogView::forgetPictures()
 {
     for (auto &drawn : pictures)
         drawn.clear();
+    for (auto &known : differences)
+        known.clear();
     update();
 }
 
@@ -234,19 +236,18 @@ void TrafficLogView::resizeEvent(QResizeEvent *)
     forgetPictures();
 }
 
-QPixmap TrafficLogView::cellPicture(Column column, int row) const
+QImage TrafficLogView::cellPicture(Column column, int row, const QString &text) const
 {
     // The log shows a few lines again and again; the pictures of others are dropped in bulk.
     constexpr qsizetype kept = 64;
-    QHash<QString, QPixmap> &drawn = pictures[2 * column + row % 2];
-    const QString &text = texts[column][row];
+    QHash<QString, QImage> &drawn = pictures[2 * column + row % 2];
     if (const auto found = drawn.constFind(text); found != drawn.cend())
         return *found;
     if (drawn.size() >= kept)
         drawn.clear();
     const QRect cell(QPoint(0, 0), cellRect(column, row).size());
     const qreal ratio = devicePixelRatioF();
-    QPixmap picture(cell.size() * ratio);
+    QImage picture(cell.size() * ratio, QImage::Format_RGB32);
     picture.setDevicePixelRatio(ratio);
     const Colours &colour = colours[column][row % 2];
     picture.fill(colour.background);
@@ -260,15 +261,67 @@ QPixmap TrafficLogView::cellPicture(Column column, int row) const
     return picture;
 }
 
+QRegion TrafficLogView::changedArea(Column column, int row, const QString &before,
+                                    const QString &after) const
+{
+    // As the log scrolls, each row gets the text of the row below, which differs from its own
+    // in a few characters only (the sequence bit, the checksum): only the pixel columns that
+    // differ are repainted, which keeps what goes to the screen small.
+    constexpr qsizetype kept = 256;
+    QHash<QString, QList<QPair<int, int>>> &known = differences[2 * column + row % 2];
+    const QString key = before + QLatin1Char('\n') + after;
+    auto found = known.constFind(key);
+    if (found == known.cend()) {
+        if (known.size() >= kept)
+            known.clear();
+        const QImage a = cellPicture(column, row, before);
+        const QImage b = cellPicture(column, row, after);
+        std::vector<bool> differs(a.width(), false);
+        for (int y = 0; y < a.height(); ++y) {
+            const auto *lineA = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+            const auto *lineB = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+            for (int x = 0; x < a.width(); ++x)
+                differs[x] = differs[x] || lineA[x] != lineB[x];
+        }
+        // Spans a few pixels apart are repainted as one.
+        constexpr int gap = 4;
+        const qreal ratio = a.devicePixelRatio();
+        QList<QPair<int, int>> spans;
+        for (int x = 0; x < a.width(); ++x) {
+            if (!differs[x])
+                continue;
+            const int left = int(x / ratio);
+            const int right = int((x + 1) / ratio + 0.999);
+            if (!spans.isEmpty() && left - spans.last().second <= gap)
+                spans.last().second = qMax(spans.last().second, right);
+            else
+                spans.append({left, right});
+        }
+        found = known.insert(key, spans);
+    }
+    const QRect cell = cellRect(column, row);
+    QRegion area;
+    for (const auto &[left, right] : *found)
+        area += QRect(cell.left() + left, cell.top(), right - left, cell.height());
+    return area;
+}
+
 void TrafficLogView::paintEvent(QPaintEvent *event)
 {
     const QRegion &dirty = event->region();
     QPainter painter(this);
     for (const Column column : {Sent, Reply}) {
         for (int row = 0; row < rows; ++row) {
-            const QRect rect = cellRect(column, row);
-            if (dirty.intersects(rect))
-                painter.drawPixmap(rect.topLeft(), cellPicture(column, row));
+            const QRect cell = cellRect(column, row);
+            if (!dirty.intersects(cell))
+                continue;
+            const QImage picture = cellPicture(column, row, texts[column][row]);
+            const qreal ratio = picture.devicePixelRatio();
+            for (const QRect &rect : dirty &cell) {
+                const QRectF source(QPointF(rect.topLeft() - cell.topLeft()) * ratio,
+                                    QSizeF(rect.size()) * ratio);
+                painter.drawImage(rect, picture, source);
+            }
         }
     }
 }

@@ -2,7 +2,8 @@
 
 #include <QColor>
 #include <QHash>
-#include <QPixmap>
+#include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -75,12 +76,16 @@ private:
     };
 
     void setColour(QColor &colour, const QColor &value);
-    QPixmap cellPicture(Column column, int row) const;
+    QImage cellPicture(Column column, int row, const QString &text) const;
+    QRegion changedArea(Column column, int row, const QString &before, const QString &after) const;
     void forgetPictures();
 
     std::array<std::array<QString, rows>, 2> texts;
     // Cells as drawn, by column and row colour (even, odd), each by its text.
-    mutable std::array<QHash<QString, QPixmap>, 4> pictures;
+    mutable std::array<QHash<QString, QImage>, 4> pictures;
+    // The pixel columns in which two pictures of a cell differ, by column and row colour, each by
+    // the two texts.
+    mutable std::array<QHash<QString, QList<QPair<int, int>>>, 4> differences;
     std::array<std::array<Colours, 2>, 2> colours; // by column, then even and odd row
     std::array<int, rows> tops{};
     int height = 16;
