@@ -21,18 +21,25 @@ protected:
     QSignalSpy errors{&console, &Console::error};
 };
 
-TEST_F(ConsoleTest, EachFaultWordSetsItsBitInTheNextNewReply)
+// A fault shows from the next new reply on, not in a repeat; a lasting one until cleared.
+TEST_F(ConsoleTest, EachFaultShowsFromTheNextNewReplyOn)
 {
-    const std::tuple<const char *, int, int> cases[] = {
-            {"jam", 4, 0x04},     {"full", 4, 0x08},    {"cheat", 4, 0x01},     {"reject", 4, 0x02},
-            {"failure", 5, 0x04}, {"powerup", 5, 0x01}, {"calibrate", 4, 0x40}, {"JAM", 4, 0x04}};
+    const std::tuple<const char *, int, int, bool> faults[] = {
+            {"jam", 4, 0x04, true},      {"full", 4, 0x08, true},    {"calibrate", 4, 0x40, true},
+            {"cheat", 4, 0x01, false},   {"reject", 4, 0x02, false}, {"failure", 5, 0x04, false},
+            {"powerup", 5, 0x01, false}, {"JAM", 4, 0x04, true}};
     int control = 0x10;
     engine.answer(command(control));
-    for (const auto &[word, byte, mask] : cases) {
+    for (const auto &[word, byte, mask, lasting] : faults) {
+        SCOPED_TRACE(word);
+        const QByteArray before = engine.answer(command(control ^= 1));
         EXPECT_TRUE(console.execute(QString::fromLatin1(word)));
-        EXPECT_EQ(quint8(engine.answer(command(control ^= 1))[byte]) & mask, mask) << word;
+        EXPECT_EQ(engine.answer(command(control)), before) << "a repeat is the reply before";
+        EXPECT_EQ(quint8(engine.answer(command(control ^= 1))[byte]) & mask, mask);
+        EXPECT_EQ(quint8(engine.answer(command(control ^= 1))[byte]) & mask, lasting ? mask : 0);
+        EXPECT_EQ(engine.readyForNote(), !lasting);
         EXPECT_TRUE(console.execute(QStringLiteral("clear")));
-        EXPECT_EQ(quint8(engine.answer(command(control ^= 1))[3]), 0x01) << word;
+        EXPECT_EQ(quint8(engine.answer(command(control ^= 1))[3]), 0x01);
     }
     EXPECT_EQ(errors.size(), 0);
 }

@@ -29,13 +29,6 @@ public:
         return readAtLeast(host, 11);
     }
 
-    // Runs a console command and waits until the simulator has done it.
-    QString consoleCommand(const QString &line)
-    {
-        process.write((line + QStringLiteral("\nstatus\n")).toLocal8Bit());
-        return nextLine();
-    }
-
     QSerialPort host;
 };
 
@@ -44,23 +37,6 @@ void writeFile(const QString &path, const QByteArray &text)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
-}
-
-TEST(SimulatorProgram, WalksANoteThroughEscrowOverAPseudoTerminal)
-{
-    Sim sim({"--pty", "--fast"});
-    ASSERT_TRUE(openHost(sim.host, sim.nextLine())) << qPrintable(sim.host.errorString());
-    EXPECT_EQ(sim.exchange(command(0x10)), hex("02 0B 20 01 00 01 00 00 00 03 2B"));
-
-    EXPECT_EQ(sim.consoleCommand("insert 3"), "commands 1 replies 1 stacked 0 returned 0");
-    int ack = 0;
-    for (const auto &[data1, data0] :
-         {std::pair{0x10, 0x02}, {0x10, 0x02}, {0x10, 0x04}, {0x30, 0x08}, {0x10, 0x11}}) {
-        ack ^= 1;
-        EXPECT_EQ(sim.exchange(command(0x10 | ack, 0x7F, data1)),
-                  Frames::reply({data0, 0x00, 0x18}, 0x20 | ack));
-    }
-    EXPECT_EQ(sim.consoleCommand(QString()), "commands 6 replies 6 stacked 1 returned 0");
 }
 
 // Ended by a signal or by a console command, the simulator removes the link it made.

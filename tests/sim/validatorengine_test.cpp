@@ -135,30 +135,6 @@ TEST(ValidatorEngine, NotePathsStepByStep)
     }
 }
 
-// A fault shows from the next new reply on, not in a repeat; a lasting one until cleared.
-TEST(ValidatorEngine, FaultsShowFromTheNextNewReplyOn)
-{
-    using Fault = ValidatorEngine::Fault;
-    const std::tuple<Fault, int, int, bool> faults[] = {
-            {Fault::Jam, 4, 0x04, true},         {Fault::StackerFull, 4, 0x08, true},
-            {Fault::Calibration, 4, 0x40, true}, {Fault::Cheat, 4, 0x01, false},
-            {Fault::Reject, 4, 0x02, false},     {Fault::Failure, 5, 0x04, false},
-            {Fault::PowerUp, 5, 0x01, false}};
-    for (const auto &[fault, byte, mask, lasting] : faults) {
-        SCOPED_TRACE(int(fault));
-        Host host;
-        host.next();
-        const QByteArray before = host.next();
-        host.engine.raise(fault);
-        EXPECT_EQ(host.repeat(), before) << "a repeat is the previous reply, byte for byte";
-        EXPECT_EQ(quint8(host.next()[byte]) & mask, mask);
-        EXPECT_EQ(quint8(host.next()[byte]) & mask, lasting ? mask : 0);
-        EXPECT_EQ(host.engine.readyForNote(), !lasting);
-        host.engine.clear();
-        EXPECT_EQ(statusOf(host.next()), "010000");
-    }
-}
-
 TEST(ValidatorEngine, AJamHoldsTheNoteUntilClearedAndANoteNeedsAChannelAndAFreeValidator)
 {
     Host host;

@@ -4,6 +4,7 @@
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
+#include "openwindows.h"
 #include "setupfile.h"
 #include "statisticswindow.h"
 #include "testerwindow.h"
@@ -94,17 +95,6 @@ protected:
         return QString::fromUtf8(read(path)).split('\n', Qt::SkipEmptyParts);
     }
     QByteArray savedFile() const { return read(setupFilePath(dir.path())); }
-
-    template<typename Window>
-    static QList<Window *> openWindows()
-    {
-        QList<Window *> found;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *window = qobject_cast<Window *>(w); window && window->isVisible())
-                found << window;
-        }
-        return found;
-    }
 
     // Opens the configuration dialog the way the operator does: through the About window.
     ConfigDialog *openConfigDialog()

@@ -3,6 +3,7 @@
 #include "colorsheme.h"
 #include "configdialog.h"
 #include "displayprofile.h"
+#include "openwindows.h"
 #include "printers.h"
 #include "programrunner.h"
 #include "setupfile.h"
@@ -35,17 +36,6 @@ public:
     void setChannelCaption(int index, const QString &text) override { captions[index] = text; }
     void ValueChg() override { ++valueChgCalls; }
 };
-
-template<typename Window>
-QList<Window *> openWindows()
-{
-    QList<Window *> windows;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<Window *>(widget); window && window->isVisible())
-            windows.append(window);
-    }
-    return windows;
-}
 
 template<typename Window>
 bool gone(const QPointer<Window> &window)

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -144,19 +143,16 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
     checkControls(&window, true);
     expectLooksLike(&window, QStringLiteral("%1-idle").arg(layout.name));
 
-    // Each poll's changes are drawn before the next, as the log scrolls on the screen.
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const int states[] = {1, 1, 1, 1, 1, 1, 2, 2, 4, 8, 0x11, 0, 1, 1, 1, 1, 1, 1, 1, 1};
     window.findChild<QPushButton *>("Check4")->click();
     for (int i = 0; i < 20; ++i) {
         if (states[i])
             line.push(Frames::reply({states[i], 0, states[i] == 1 ? 0 : 0x30}, 0x20 | i % 2));
         window.model().SendCommand();
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(); // drawn before the next poll, as on the screen
     }
-    // The reference has no focus frame: it is drawn as a window that is not active.
-    if (QWidget *focused = QApplication::focusWidget())
-        focused->clearFocus();
+    // The reference is drawn as an inactive window: without the focus frame.
+    QApplication::focusWidget()->clearFocus();
     QCoreApplication::processEvents();
     expectLooksLike(&window, QStringLiteral("%1-polling").arg(layout.name), true);
 
