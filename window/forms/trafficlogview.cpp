@@ -141,18 +141,38 @@ TrafficLogView::TrafficLogView(QWidget *parent)
 
 void TrafficLogView::setColumn(Column column, const std::array<QString, rows> &columnTexts)
 {
+    // Rows one below the other whose pixels change in the same columns (the sequence bit and the
+    // checksum are in the same place on every row) are repainted as one rectangle per span.
     QRegion changed;
+    QList<QRect> growing;
+    Spans growingSpans;
     for (int row = 0; row < rows; ++row) {
-        if (texts[column][row] == columnTexts[row])
-            continue;
-        changed += changedArea(column, row, texts[column][row], columnTexts[row]);
-        texts[column][row] = columnTexts[row];
-        if (QAccessible::isActive()) {
-            QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
-            QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
-            QAccessible::updateAccessibility(&event);
+        Spans spans;
+        if (texts[column][row] != columnTexts[row]) {
+            spans = changedSpans(column, row, texts[column][row], columnTexts[row]);
+            texts[column][row] = columnTexts[row];
+            if (QAccessible::isActive()) {
+                QAccessibleInterface *log = QAccessible::queryAccessibleInterface(this);
+                QAccessibleEvent event(log->child(column * rows + row), QAccessible::NameChanged);
+                QAccessible::updateAccessibility(&event);
+            }
         }
+        const QRect cell = cellRect(column, row);
+        if (!growing.isEmpty() && spans == growingSpans
+            && cell.top() <= growing.first().bottom() + 1) {
+            for (QRect &rect : growing)
+                rect.setBottom(cell.bottom());
+            continue;
+        }
+        for (const QRect &rect : std::as_const(growing))
+            changed += rect;
+        growing.clear();
+        growingSpans = spans;
+        for (const auto &[left, right] : spans)
+            growing.append(QRect(cell.left() + left, cell.top(), right - left, cell.height()));
     }
+    for (const QRect &rect : std::as_const(growing))
+        changed += rect;
     // The reply column covers the sent column where they meet: a repaint of the sent column
     // leaves that pixel column alone, so that it does not touch what the reply column showed.
     if (column == Sent)
@@ -261,14 +281,14 @@ QImage TrafficLogView::cellPicture(Column column, int row, const QString &text) 
     return picture;
 }
 
-QRegion TrafficLogView::changedArea(Column column, int row, const QString &before,
-                                    const QString &after) const
+TrafficLogView::Spans TrafficLogView::changedSpans(Column column, int row, const QString &before,
+                                                   const QString &after) const
 {
     // As the log scrolls, each row gets the text of the row below, which differs from its own
     // in a few characters only (the sequence bit, the checksum): only the pixel columns that
     // differ are repainted, which keeps what goes to the screen small.
     constexpr qsizetype kept = 256;
-    QHash<QString, QList<QPair<int, int>>> &known = differences[2 * column + row % 2];
+    QHash<QString, Spans> &known = differences[2 * column + row % 2];
     const QString key = before + QLatin1Char('\n') + after;
     auto found = known.constFind(key);
     if (found == known.cend()) {
@@ -286,7 +306,7 @@ QRegion TrafficLogView::changedArea(Column column, int row, const QString &befor
         // Spans a few pixels apart are repainted as one.
         constexpr int gap = 4;
         const qreal ratio = a.devicePixelRatio();
-        QList<QPair<int, int>> spans;
+        Spans spans;
         for (int x = 0; x < a.width(); ++x) {
             if (!differs[x])
                 continue;
@@ -299,11 +319,7 @@ QRegion TrafficLogView::changedArea(Column column, int row, const QString &befor
         }
         found = known.insert(key, spans);
     }
-    const QRect cell = cellRect(column, row);
-    QRegion area;
-    for (const auto &[left, right] : *found)
-        area += QRect(cell.left() + left, cell.top(), right - left, cell.height());
-    return area;
+    return *found;
 }
 
 void TrafficLogView::paintEvent(QPaintEvent *event)

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QHash>
 #include <QImage>
-#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -77,7 +76,9 @@ private:
 
     void setColour(QColor &colour, const QColor &value);
     QImage cellPicture(Column column, int row, const QString &text) const;
-    QRegion changedArea(Column column, int row, const QString &before, const QString &after) const;
+    // Runs of a cell's pixel columns, each from its left edge up to, not including, its right.
+    using Spans = QList<QPair<int, int>>;
+    Spans changedSpans(Column column, int row, const QString &before, const QString &after) const;
     void forgetPictures();
 
     std::array<std::array<QString, rows>, 2> texts;
@@ -85,7 +86,7 @@ private:
     mutable std::array<QHash<QString, QImage>, 4> pictures;
     // The pixel columns in which two pictures of a cell differ, by column and row colour, each by
     // the two texts.
-    mutable std::array<QHash<QString, QList<QPair<int, int>>>, 4> differences;
+    mutable std::array<QHash<QString, Spans>, 4> differences;
     std::array<std::array<Colours, 2>, 2> colours; // by column, then even and odd row
     std::array<int, rows> tops{};
     int height = 16;
