@@ -260,7 +260,7 @@ QImage TrafficLogView::cellPicture(Column column, int row, const QString &text) 
 {
     // The log shows a few lines again and again; the pictures of others are dropped in bulk.
     constexpr qsizetype kept = 64;
-    QHash<QString, QImage> &drawn = pictures[2 * column + row % 2];
+    QHash<QString, QImage> &drawn = pictures[cacheIndex(column, row)];
     if (const auto found = drawn.constFind(text); found != drawn.cend())
         return *found;
     if (drawn.size() >= kept)
@@ -288,7 +288,7 @@ TrafficLogView::Spans TrafficLogView::changedSpans(Column column, int row, const
     // in a few characters only (the sequence bit, the checksum): only the pixel columns that
     // differ are repainted, which keeps what goes to the screen small.
     constexpr qsizetype kept = 256;
-    QHash<QString, Spans> &known = differences[2 * column + row % 2];
+    QHash<QString, Spans> &known = differences[cacheIndex(column, row)];
     const QString key = before + QLatin1Char('\n') + after;
     auto found = known.constFind(key);
     if (found == known.cend()) {
@@ -333,7 +333,7 @@ void TrafficLogView::paintEvent(QPaintEvent *event)
                 continue;
             const QImage picture = cellPicture(column, row, texts[column][row]);
             const qreal ratio = picture.devicePixelRatio();
-            for (const QRect &rect : dirty &cell) {
+            for (const QRect &rect : dirty.intersected(cell)) {
                 const QRectF source(QPointF(rect.topLeft() - cell.topLeft()) * ratio,
                                     QSizeF(rect.size()) * ratio);
                 painter.drawImage(rect, picture, source);

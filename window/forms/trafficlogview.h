@@ -75,6 +75,8 @@ private:
     };
 
     void setColour(QColor &colour, const QColor &value);
+    // The caches below hold one table per column and row colour.
+    static int cacheIndex(Column column, int row) { return 2 * column + row % 2; }
     QImage cellPicture(Column column, int row, const QString &text) const;
     // Runs of a cell's pixel columns, each from its left edge up to, not including, its right.
     using Spans = QList<QPair<int, int>>;
