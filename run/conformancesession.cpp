@@ -68,10 +68,9 @@ ConformanceSession::ConformanceSession(const RunOptions &options,
     interval = qBound(TesterModel::shortestInterval,
                       int(Numbers::roundHalfEven(wanted.value_or(0))),
                       TesterModel::longestInterval);
-    pollTimer.setTimerType(Qt::PreciseTimer);
     runTime.setSingleShot(true);
     replyWait.setSingleShot(true);
-    connect(&pollTimer, &QTimer::timeout, this, &ConformanceSession::tick);
+    connect(&pollTimer, &PollTimer::timeout, this, &ConformanceSession::tick);
     connect(&runTime, &QTimer::timeout, this, &ConformanceSession::stop);
     connect(&replyWait, &QTimer::timeout, this, &ConformanceSession::finish);
     connect(line, &SerialLine::received, this, &ConformanceSession::receive);

@@ -2,6 +2,7 @@
 
 #include "conformancecheck.h"
 #include "conformanceoptions.h"
+#include "polltimer.h"
 #include "runoptions.h"
 
 #include <QElapsedTimer>
@@ -61,7 +62,7 @@ private:
     SerialLine *line;
     ConformanceCheck checker;
     int interval = 0;
-    QTimer pollTimer;
+    PollTimer pollTimer;
     QTimer runTime; // --seconds
     QTimer replyWait; // the last frame's time for its reply
     QElapsedTimer clock;

@@ -27,13 +27,12 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
     controls.receiveLamp = lampDark;
     controls.channelCaptions = defaultNoteValues();
 
-    PollTime.setTimerType(Qt::PreciseTimer);
     LEDBlink.setInterval(lampMilliseconds);
     LEDBlink.setSingleShot(true);
     resyncWait.setInterval(resyncMilliseconds);
     resyncWait.setSingleShot(true);
 
-    connect(&PollTime, &QTimer::timeout, this, &TesterModel::pollTick);
+    connect(&PollTime, &PollTimer::timeout, this, &TesterModel::pollTick);
     connect(&LEDBlink, &QTimer::timeout, this, &TesterModel::dimLamps);
     connect(&resyncWait, &QTimer::timeout, this, &TesterModel::endResync);
     connect(MSComm1, &SerialLine::received, this, &TesterModel::ReceiveReply);

@@ -4,6 +4,7 @@
 #include "hostcommand.h"
 #include "notetally.h"
 #include "pollmode.h"
+#include "polltimer.h"
 #include "setupfile.h"
 #include "trafficlog.h"
 #include "validatorreply.h"
@@ -159,13 +160,12 @@ private:
     TrafficLog trafficLog;
     NoteTally noteTally;
 
-    QTimer PollTime; // sends while the run switch is on
+    PollTimer PollTime; // sends while the run switch is on
     QTimer LEDBlink; // dims the lamps 24 ms after a send
     QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
     bool sendHeld = false; // a tick fell due during the pause
     bool countedSinceBuild = false; // a stacked note was counted since the last frame was built
-    // A timer with interval 0 raises no tick; Qt's would fire continuously, so it is only
-    // started with a non-zero interval.
+    // A timer with interval 0 raises no tick, so it is only started with a non-zero interval.
     bool pollTimerEnabled = true;
     int pollTimerInterval = 0;
     bool emptyInputOnOpen = false;
