@@ -19,19 +19,26 @@ void Lamp::setFillColor(const QColor &color)
 void Lamp::setBackColor(const QColor &color)
 {
     back = color;
-    pictures.clear();
+    forgetPictures();
     update();
 }
 
 void Lamp::resizeEvent(QResizeEvent *)
 {
-    pictures.clear();
+    forgetPictures();
+}
+
+void Lamp::forgetPictures()
+{
+    pictures = {};
 }
 
 QPixmap Lamp::picture() const
 {
-    if (const auto found = pictures.constFind(fill.rgba()); found != pictures.cend())
-        return *found;
+    for (const auto &[color, drawn] : pictures) {
+        if (color == fill.rgba() && !drawn.isNull())
+            return drawn;
+    }
     // Drawn without antialiasing, pixel for pixel: the circle spans `diameter` pixels.
     const int diameter = qMin(width(), height());
     const QRect circle((width() - diameter) / 2, (height() - diameter) / 2, diameter - 1,
@@ -45,7 +52,7 @@ QPixmap Lamp::picture() const
     painter.setBrush(fill);
     painter.drawEllipse(circle);
     painter.end();
-    pictures.insert(fill.rgba(), drawn);
+    pictures = {pictures[1], {fill.rgba(), drawn}};
     return drawn;
 }
 

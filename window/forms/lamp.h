@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
-#include <QHash>
 #include <QPixmap>
 #include <QWidget>
+
+#include <array>
+#include <utility>
 
 // An activity lamp: a solid circle as wide as the shorter side of the widget, centred in it, with
 // a one-pixel border. Dark (#400000) until the program lights it. The lamp paints every pixel of
@@ -31,10 +33,11 @@ protected:
 
 private:
     QPixmap picture() const;
+    void forgetPictures();
 
     QColor fill{0x40, 0x00, 0x00};
     const QColor border{0xFF, 0xFF, 0xFF};
     QColor back{Qt::black};
-    // The lamp as drawn, by fill colour: it flashes between two colours many times a second.
-    mutable QHash<QRgb, QPixmap> pictures;
+    // The lamp as drawn in the last two fill colours: it flashes between two many times a second.
+    mutable std::array<std::pair<QRgb, QPixmap>, 2> pictures;
 };

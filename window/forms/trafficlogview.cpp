@@ -288,8 +288,8 @@ TrafficLogView::Spans TrafficLogView::changedSpans(Column column, int row, const
     // in a few characters only (the sequence bit, the checksum): only the pixel columns that
     // differ are repainted, which keeps what goes to the screen small.
     constexpr qsizetype kept = 256;
-    QHash<QString, Spans> &known = differences[cacheIndex(column, row)];
-    const QString key = before + QLatin1Char('\n') + after;
+    QHash<std::pair<QString, QString>, Spans> &known = differences[cacheIndex(column, row)];
+    const std::pair<QString, QString> key(before, after);
     auto found = known.constFind(key);
     if (found == known.cend()) {
         if (known.size() >= kept)

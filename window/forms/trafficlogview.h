@@ -88,7 +88,7 @@ private:
     mutable std::array<QHash<QString, QImage>, 4> pictures;
     // The pixel columns in which two pictures of a cell differ, by column and row colour, each by
     // the two texts.
-    mutable std::array<QHash<QString, Spans>, 4> differences;
+    mutable std::array<QHash<std::pair<QString, QString>, Spans>, 4> differences;
     std::array<std::array<Colours, 2>, 2> colours; // by column, then even and odd row
     std::array<int, rows> tops{};
     int height = 16;
