@@ -85,8 +85,8 @@ void addPollTiming(const QString &who, int interval, const ValidatorRig &rig)
                   QStringLiteral("%1 ± 0.5 ms").arg(interval),
                   verdict(std::fabs(periods.median - interval) <= 0.5)});
     table.append({prefix + QStringLiteral("period, 99th percentile"), ms(periods.p99),
-                  QStringLiteral("%1 ± 2 ms").arg(interval),
-                  verdict(std::fabs(periods.p99 - interval) <= 2)});
+                  QStringLiteral("%1 ± 1 ms").arg(interval),
+                  verdict(std::fabs(periods.p99 - interval) <= 1)});
     table.append({prefix + QStringLiteral("period, worst of %1").arg(periods.count),
                   ms(periods.worst), QString(), QString()});
     const double seconds = double(times.last() - times.first()) / 1e9;
