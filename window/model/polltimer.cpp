@@ -77,7 +77,7 @@ PollTimer::~PollTimer()
 
 void PollTimer::start(int milliseconds)
 {
-    period = qMax(1, milliseconds);
+    const int period = qMax(1, milliseconds);
     active = true;
     if (descriptor < 0) {
         fallback.start(period);

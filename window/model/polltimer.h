@@ -23,7 +23,6 @@ public:
     void start(int milliseconds);
     void stop();
     bool isActive() const { return active; }
-    int interval() const { return period; }
 
 signals:
     void timeout();
@@ -35,5 +34,4 @@ private:
     QSocketNotifier *notifier = nullptr;
     QTimer fallback;
     bool active = false;
-    int period = 0;
 };
