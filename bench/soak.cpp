@@ -106,7 +106,7 @@ void Soak::sendNext()
         measured.seconds = double(clock.nsecsElapsed()) / 1e9;
         measured.rssAtEndMiB = rssMiB();
         measured.counted = int(
-                Numbers::parse(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
+                Numbers::parsePlain(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
         simulator.write("status\n");
         return;
     }

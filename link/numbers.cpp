@@ -7,23 +7,50 @@
 
 namespace Numbers {
 
-std::optional<double> parse(const QString &text)
+namespace {
+
+std::optional<double> finite(double value, bool ok)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    double value = QLocale::system().toDouble(trimmed, &ok);
-    if (!ok)
-        value = QLocale::c().toDouble(trimmed, &ok);
     if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
 
-bool isNumeric(const QString &text)
+// The operator's locale, as Qt's default locale gives it, and the C form where that refuses:
+// a decimal point is understood everywhere.
+std::optional<double> parseLocal(const QString &trimmed)
 {
-    return parse(text).has_value();
+    bool ok = false;
+    const double value = QLocale().toDouble(trimmed, &ok);
+    if (ok)
+        return finite(value, ok);
+    return parsePlain(trimmed);
+}
+
+} // namespace
+
+std::optional<double> parsePlain(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = plain.toDouble(trimmed, &ok);
+    return finite(value, ok);
+}
+
+std::optional<double> parseEntry(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    const std::optional<double> local = parseLocal(trimmed);
+    const std::optional<double> plain = parsePlain(trimmed);
+    if (!local || local != plain)
+        return std::nullopt;
+    return local;
 }
 
 double roundHalfEven(double value)
@@ -35,7 +62,7 @@ double roundHalfEven(double value)
 template<typename Int>
 static std::optional<Int> toWhole(const QString &text)
 {
-    const std::optional<double> value = parse(text);
+    const std::optional<double> value = parsePlain(text);
     if (!value)
         return std::nullopt;
     const double rounded = roundHalfEven(*value);

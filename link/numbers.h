@@ -4,14 +4,20 @@
 
 #include <optional>
 
-// Number conversions shared by the operator's entries, the tally and SETUP.INI. Entries are
-// numeric when the locale-aware parser accepts them (blanks around, sign, decimals and exponent
-// allowed); whole numbers are rounded to the nearest, halves to the even neighbour.
+// Number conversions shared by the operator's entries, the tally, SETUP.INI and the command
+// lines. Stored and given numbers have one form in every locale: blanks around, an optional
+// sign, digits with an optional decimal point and exponent, no group separators. Whole numbers
+// are rounded to the nearest, halves to the even neighbour.
 namespace Numbers {
 
-std::optional<double> parse(const QString &text);
-bool isNumeric(const QString &text);
+// A number in the stored form, whatever the locale.
+std::optional<double> parsePlain(const QString &text);
+// An operator's entry: numeric to the locale-aware parser, and read as the same number in the
+// stored form, so that it means after a restart, on any machine, what it means now ("1.000" and
+// "2,5" under a German locale and "1,000" under an English one are refused).
+std::optional<double> parseEntry(const QString &text);
 double roundHalfEven(double value);
+// The stored form's number as a whole number of 16 or 32 bits.
 std::optional<qint16> toInt16(const QString &text);
 std::optional<qint32> toInt32(const QString &text);
 // Shortest plain decimal form: whole numbers as digits, others with a '.' and no grouping.

@@ -64,7 +64,7 @@ ConformanceSession::ConformanceSession(const RunOptions &options,
     , line(line)
     , checker(conformance.replyWithinMs)
 {
-    const std::optional<double> wanted = Numbers::parse(options.interval);
+    const std::optional<double> wanted = Numbers::parsePlain(options.interval);
     interval = qBound(TesterModel::shortestInterval,
                       int(Numbers::roundHalfEven(wanted.value_or(0))),
                       TesterModel::longestInterval);

@@ -12,7 +12,7 @@ namespace {
 
 QJsonValue number(const QString &text)
 {
-    const std::optional<double> value = Numbers::parse(text);
+    const std::optional<double> value = Numbers::parsePlain(text);
     return value ? QJsonValue(*value) : QJsonValue(text);
 }
 

@@ -111,7 +111,7 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
                          .arg(longestPortNumber);
         return std::nullopt;
     }
-    const std::optional<double> interval = Numbers::parse(
+    const std::optional<double> interval = Numbers::parsePlain(
             parser.isSet(intervalName) ? parser.value(intervalName) : options.interval);
     if (!interval || *interval < TesterModel::shortestInterval
         || *interval > TesterModel::longestInterval) {
@@ -122,8 +122,8 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
                                    .arg(setupPath, options.interval);
         return std::nullopt;
     }
-    if (parser.isSet(intervalName))
-        options.interval = parser.value(intervalName);
+    // The whole number the run polls at, so that the run reads it as it was read here.
+    options.interval = QString::number(int(Numbers::roundHalfEven(*interval)));
     if (parser.isSet(pollsName) && parser.isSet(secondsName)) {
         *error = QStringLiteral("give --polls or --seconds, not both");
         return std::nullopt;

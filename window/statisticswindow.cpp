@@ -16,6 +16,7 @@ namespace {
 constexpr int refreshMilliseconds = 250;
 constexpr qint64 shortestAxisMs = 25; // the line's limit stays in view
 constexpr qint64 mostBins = 200; // wider bins beyond, so that a slow outlier costs little
+constexpr int unattributedRow = channelCount;
 
 void setCell(QTableWidget *table, int row, int column, const QString &text)
 {
@@ -45,11 +46,7 @@ StatisticsWindow::StatisticsWindow(const AcceptanceStatistics &statistics, QWidg
     for (int row = 0; row < ui->notesTable->rowCount(); ++row)
         setCell(ui->notesTable, row, 0, ui->notesTable->verticalHeaderItem(row)->text());
     ui->figuresTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    // The notes table shows all its rows and no more; the rest of the height goes below.
-    QTableWidget *notes = ui->notesTable;
-    notes->setFixedHeight(notes->horizontalHeader()->sizeHint().height()
-                          + notes->rowCount() * notes->verticalHeader()->defaultSectionSize()
-                          + 2 * notes->frameWidth());
+    showUnattributedRow(false);
 
     auto *chart = new QChart;
     chart->setTitle(QStringLiteral("Reply latency"));
@@ -108,11 +105,15 @@ void StatisticsWindow::refresh()
     showLatency();
 }
 
+// The rows of the notes table: the channels, the outcomes of no channel, TOTAL.
 void StatisticsWindow::showNotes()
 {
-    for (int row = 0; row <= channelCount; ++row) {
-        const ChannelFigures figures = row < channelCount ? statistics.channel(row + 1)
-                                                          : statistics.total();
+    if (statistics.hasUnattributed() != !ui->notesTable->isRowHidden(unattributedRow))
+        showUnattributedRow(statistics.hasUnattributed());
+    for (int row = 0; row <= unattributedRow + 1; ++row) {
+        const ChannelFigures figures = row < channelCount       ? statistics.channel(row + 1)
+                                       : row == unattributedRow ? statistics.channel(0)
+                                                                : statistics.total();
         const int counts[] = {figures.accepting, figures.escrowed, figures.stacked,
                               figures.returned, figures.rejected};
         for (int column = 0; column < 5; ++column)
@@ -121,6 +122,17 @@ void StatisticsWindow::showNotes()
         setCell(ui->notesTable, row, 6,
                 rate ? QStringLiteral("%1 %").arg(*rate * 100, 0, 'f', 1) : QStringLiteral("-"));
     }
+}
+
+void StatisticsWindow::showUnattributedRow(bool shown)
+{
+    // The notes table shows the rows in use and no more; the rest of the height goes below.
+    QTableWidget *notes = ui->notesTable;
+    notes->setRowHidden(unattributedRow, !shown);
+    notes->setFixedHeight(notes->horizontalHeader()->sizeHint().height()
+                          + (notes->rowCount() - !shown)
+                                    * notes->verticalHeader()->defaultSectionSize()
+                          + 2 * notes->frameWidth());
 }
 
 void StatisticsWindow::showFigures()

@@ -35,6 +35,7 @@ protected:
 private:
     void refresh();
     void showNotes();
+    void showUnattributedRow(bool shown);
     void showFigures();
     void showLatency();
 

@@ -3,6 +3,7 @@
 
 #include "channelvalues.h"
 #include "formsetup.h"
+#include "numbers.h"
 #include "pictures.h"
 #include "setupfile.h"
 
@@ -31,9 +32,10 @@ ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
 
 ConfigDialog::~ConfigDialog() = default;
 
-// DONE: empty boxes become "0"; the first box that is not a number, or not one that SETUP.INI
-// can hold as a channel value (a whole number of 32 bits once rounded), gets the focus with its
-// text selected and nothing is applied. Otherwise every text goes to its channel as typed.
+// DONE: empty boxes become "0"; the first box that is not a number, not the same number in the
+// operator's locale as in SETUP.INI's form, or not one that SETUP.INI can hold as a channel
+// value (a whole number of 32 bits once rounded), gets the focus with its text selected and
+// nothing is applied. Otherwise every text goes to its channel as typed.
 void ConfigDialog::applyValues()
 {
     if (!channelsObject)
@@ -42,7 +44,7 @@ void ConfigDialog::applyValues()
     for (QLineEdit *box : boxes) {
         if (box->text().isEmpty())
             box->setText(QStringLiteral("0"));
-        if (!channelValueReadable(box->text())) {
+        if (!Numbers::parseEntry(box->text()) || !channelValueReadable(box->text())) {
             box->setFocus();
             box->selectAll();
             return;

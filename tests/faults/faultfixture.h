@@ -100,7 +100,7 @@ protected:
 
     int tallyTotal() const
     {
-        return int(Numbers::parse(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
+        return int(Numbers::parsePlain(model.tally().quantity(NoteTally::totalRow)).value_or(-1));
     }
     // The reply column of the row of the last frame sent (while the log is not full).
     QString lastReplyRow() const { return model.log().reply(model.log().logRow() - 1); }

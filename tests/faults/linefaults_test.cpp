@@ -23,6 +23,11 @@ struct FaultCase
     int repliesForNext; // replies written for the next send
 };
 
+void PrintTo(const FaultCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class LineFaults : public FaultFixture, public testing::WithParamInterface<FaultCase>
 { };
 

@@ -1,15 +1,47 @@
 #include "numbers.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(Numbers, NumericEntries)
+// An operator's entry is taken only when the operator's locale and SETUP.INI's form read the
+// same number from it: what is counted now is what is counted after a restart on any machine.
+TEST(Numbers, EntriesMeanTheSameInEveryLocale)
 {
-    for (const char *text : {"1", " 20", "-3", "+4", "2.5", "1e3", "1E10", "  7  "})
-        EXPECT_TRUE(Numbers::isNumeric(text)) << text;
-    for (const char *text : {"", " ", "abc", "1x", "--1", "0x10", "inf", "nan"})
-        EXPECT_FALSE(Numbers::isNumeric(text)) << text;
+    struct Case
+    {
+        const char *locale, *text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+            {"C", "1", 1},          {"C", " 20", 20},        {"C", "-3", -3},
+            {"C", "+4", 4},         {"C", "2.5", 2.5},       {"C", "1e3", 1000},
+            {"C", "  7  ", 7},      {"C", "1,000", {}},      {"C", "", {}},
+            {"C", " ", {}},         {"C", "abc", {}},        {"C", "1x", {}},
+            {"C", "--1", {}},       {"C", "0x10", {}},       {"C", "inf", {}},
+            {"C", "nan", {}},       {"en_US", "1000", 1000}, {"en_US", "1,000", {}},
+            {"en_US", "1.5", 1.5},  {"de_DE", "1000", 1000}, {"de_DE", "1.000", {}},
+            {"de_DE", "2,5", {}},   {"de_DE", "100,5", {}},  {"de_DE", "3.5", 3.5},
+            {"de_DE", "1e3", 1000}, {"de_DE", "-7", -7},
+    };
+    for (const Case &c : cases) {
+        QLocale::setDefault(QLocale(QLatin1String(c.locale)));
+        EXPECT_EQ(Numbers::parseEntry(c.text), c.value) << c.locale << " " << c.text;
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
+// SETUP.INI's and the command lines' numbers read alike in every locale.
+TEST(Numbers, StoredNumbersIgnoreTheLocale)
+{
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    const std::pair<const char *, std::optional<qint32>> cases[] = {
+            {"1.000", 1}, {"2,5", {}}, {"1,000", {}}, {" 1000 ", 1000}, {"2.5e1", 25}};
+    for (const auto &[text, whole] : cases)
+        EXPECT_EQ(Numbers::toInt32(text), whole) << text;
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST(Numbers, HalvesGoToTheEvenNeighbour)

@@ -1,4 +1,6 @@
+#include "printers.h"
 #include "programrunner.h"
+#include "setupfile.h"
 #include "simulatedvalidator.h"
 
 #include <QJsonArray>
@@ -16,8 +18,10 @@ namespace {
 class RunProgram : public ProgramRunner
 {
 public:
-    RunProgram(const QString &folder, QStringList arguments)
-        : ProgramRunner(QStringLiteral(RUN_PATH), arguments << "--data-folder" << folder)
+    RunProgram(const QString &folder, QStringList arguments,
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        : ProgramRunner(QStringLiteral(RUN_PATH), arguments << "--data-folder" << folder,
+                        environment)
     { }
 
     QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
@@ -69,6 +73,28 @@ TEST_F(RunProgramTest, ExitCodesTellHowTheRunWent)
         EXPECT_TRUE(run.err.contains(c.error)) << qPrintable(run.err);
         EXPECT_TRUE(run.out.contains(c.output)) << qPrintable(run.out);
         EXPECT_EQ(run.out.isEmpty(), c.exitCode == 3) << qPrintable(run.out);
+    }
+}
+
+// SETUP.INI's numbers read alike whatever the locale of the run.
+TEST_F(RunProgramTest, TheSettingsFileMeansTheSameInEveryLocale)
+{
+    SetupSettings settings;
+    settings.pollRate = "250";
+    settings.channelValues = {"1.000", "3,5", "1000", "10", "20", "50", "2.5"};
+    QString saveError;
+    ASSERT_TRUE(saveSetupFile(setupFilePath(dir.path()), settings, &saveError));
+    for (const char *locale : {"C", "de_DE.UTF-8", "en_US.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("LC_ALL", locale);
+        RunProgram run(dir.path(), {"--com", "1", "--polls", "1", "--json"}, environment);
+        ASSERT_EQ(run.finish(), 0) << qPrintable(run.err);
+        QStringList values;
+        for (const QJsonValue &channel : run.summary()["tally"].toArray())
+            values << QString::number(channel.toObject()["value"].toInt());
+        EXPECT_EQ(values.join(' '), "1 2 1000 10 20 50 2");
+        EXPECT_EQ(run.summary()["interval"].toInt(), 250);
     }
 }
 

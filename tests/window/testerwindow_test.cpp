@@ -190,6 +190,7 @@ TEST_P(TesterWindowTest, TheControlsDriveTheModelAndShowIt)
 
     // What the displays show after a conversation, the picture test sees; not their reset.
     auto *runSwitch = find<QPushButton>("Check4");
+    find<QLineEdit>("Text2")->setText("65535"); // no tick of the run's own
     runSwitch->click();
     line.push(Frames::reply({0x10, 0x00, 0x18}));
     find<QPushButton>("Command2")->click();
@@ -374,8 +375,17 @@ TEST_P(TesterWindowTest, StatisticsFollowTheConversationUntilTheWindowCloses)
     EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Replies") == "2"; }, 5000));
     EXPECT_EQ(figure("Frames sent"), "2");
     EXPECT_TRUE(figure("Latency median").endsWith(" ms"));
+    // A reject at idle has a row of its own, shown while it holds something.
+    const auto *notes = statistics->findChild<QTableWidget *>("notesTable");
+    EXPECT_TRUE(notes->isRowHidden(7));
+    window->model().SendCommand();
+    line.push(Frames::reply({0x01, 0x02}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !notes->isRowHidden(7); }, 5000));
+    EXPECT_EQ(notes->item(7, 0)->text() + notes->item(7, 5)->text(), "-1");
+    EXPECT_EQ(notes->item(8, 0)->text() + notes->item(8, 5)->text(), "TOTAL1");
     find<QPushButton>("Command2")->click(); // resets the tally
     EXPECT_TRUE(QTest::qWaitFor([&] { return figure("Frames sent") == "0"; }, 5000));
+    EXPECT_TRUE(notes->isRowHidden(7));
     window->close();
     EXPECT_FALSE(statistics->isVisible());
 }

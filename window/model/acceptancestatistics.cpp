@@ -194,6 +194,12 @@ void AcceptanceStatistics::followNote(const ValidatorReply &reply)
     }
 }
 
+bool AcceptanceStatistics::hasUnattributed() const
+{
+    const ChannelFigures &figures = notes[0];
+    return figures.accepting || figures.escrowed || figures.outcomes();
+}
+
 ChannelFigures AcceptanceStatistics::total() const
 {
     ChannelFigures sum;
@@ -254,6 +260,8 @@ QString AcceptanceStatistics::notesText() const
     };
     for (int i = 1; i <= channelCount; ++i)
         row(QString::number(i), channel(i));
+    if (hasUnattributed())
+        row(QStringLiteral("-"), channel(0));
     row(QStringLiteral("TOTAL"), total());
 
     QStringList events;
@@ -307,6 +315,11 @@ QJsonObject AcceptanceStatistics::json() const
     for (int i = 1; i <= channelCount; ++i) {
         QJsonObject figures = figuresJson(channel(i));
         figures.insert(QStringLiteral("channel"), i);
+        channelArray.append(figures);
+    }
+    if (hasUnattributed()) {
+        QJsonObject figures = figuresJson(channel(0));
+        figures.insert(QStringLiteral("channel"), QStringLiteral("unknown"));
         channelArray.append(figures);
     }
     QJsonObject events;

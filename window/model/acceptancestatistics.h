@@ -67,8 +67,11 @@ public:
     void timeOut();
     void reset();
 
-    // Channel 1 to 7; channel 0 holds outcomes whose note the validator did not name.
+    // Channel 1 to 7; channel 0 holds outcomes whose note the validator did not name and that
+    // followed no note seen (a reject at idle). They have a row of their own, shown once there
+    // is one, so that TOTAL is the sum of the rows shown.
     const ChannelFigures &channel(int number) const { return notes[size_t(number)]; }
+    bool hasUnattributed() const;
     ChannelFigures total() const;
     int events(Event kind) const { return eventCounts[size_t(kind)]; }
     int statesEntered(State kind) const { return stateCounts[size_t(kind)]; }

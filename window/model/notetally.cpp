@@ -10,7 +10,7 @@ namespace {
 // that does not read as a number, a value out of range) is skipped alone.
 void addTo(QString &counter, std::optional<double> addend)
 {
-    const std::optional<double> current = Numbers::parse(counter);
+    const std::optional<double> current = Numbers::parsePlain(counter);
     if (!current || !addend)
         return;
     counter = Numbers::format(*current + *addend);

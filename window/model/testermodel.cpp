@@ -133,13 +133,14 @@ void TesterModel::closePort()
 
 void TesterModel::startRun()
 {
-    const std::optional<double> port = Numbers::parse(controls.portText);
-    // A number beyond the port number's 16 bits cannot name a port: it is refused like text.
+    // The boxes take what reads as the same number in every locale, as SETUP.INI stores it. A
+    // number beyond the port number's 16 bits cannot name a port: it is refused like text.
+    const std::optional<double> port = Numbers::parseEntry(controls.portText);
     if (!port || !Numbers::toInt16(controls.portText)) {
         rejectEntry(Entry::Port);
         return;
     }
-    std::optional<double> interval = Numbers::parse(controls.intervalText);
+    std::optional<double> interval = Numbers::parseEntry(controls.intervalText);
     if (!interval) {
         rejectEntry(Entry::Interval);
         return;

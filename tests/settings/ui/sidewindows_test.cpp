@@ -3,6 +3,7 @@
 #include "colorsheme.h"
 #include "configdialog.h"
 #include "displayprofile.h"
+#include "notetally.h"
 #include "openwindows.h"
 #include "printers.h"
 #include "programrunner.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -131,6 +133,11 @@ struct DoneCase
     int refusedBox; // the box that gets the focus and the selection, or -1 when applied
 };
 
+void PrintTo(const DoneCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 const DoneCase doneCases[] = {
         {"AllEmptyBecome0", "||||||", "0|0|0|0|0|0|0", -1},
         {"LettersBeforeAnEmptyBox", "7|8|abc|9||30|40", "7|8|abc|9||30|40", 2},
@@ -174,6 +181,59 @@ TEST_P(ConfigDoneTest, DoneChecksTheBoxesInChannelOrder)
 INSTANTIATE_TEST_SUITE_P(Cases, ConfigDoneTest, testing::ValuesIn(doneCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+struct LocaleCase
+{
+    const char *locale, *typed;
+    const char *added; // per note of the channel, or nullptr when DONE refuses the text
+};
+
+// A value is taken only when it adds, now, what it adds once saved and read again under any
+// locale; the others are refused as a text that is not a number is.
+TEST_F(SideWindowTest, ValuesAddTheSameBeforeAndAfterARestartInAnyLocale)
+{
+    const LocaleCase cases[] = {
+            {"C", "1000", "1000"},     {"C", "2.5", "2"},        {"C", "1,000", nullptr},
+            {"en_US", "1000", "1000"}, {"en_US", "1.5", "2"},    {"en_US", "1,000", nullptr},
+            {"de_DE", "1000", "1000"}, {"de_DE", " 3.5", "4"},   {"de_DE", "1.000", nullptr},
+            {"de_DE", "2,5", nullptr}, {"de_DE", "1e3", "1000"},
+    };
+    const auto amountPerNote = [](const QString &caption) {
+        NoteTally tally;
+        tally.ValueChg({caption});
+        tally.CountNote(1);
+        return tally.amount(0);
+    };
+    for (const LocaleCase &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.typed);
+        QLocale::setDefault(QLocale(QLatin1String(c.locale)));
+        channels.captions[0] = "1";
+        QPointer<QWidget> dialog = open<ConfigDialog>();
+        box(dialog, 0)->setText(c.typed);
+        click(dialog, "Command1");
+        if (!c.added) {
+            EXPECT_TRUE(QTest::qWaitFor(
+                    [&] { return QApplication::focusWidget() == box(dialog, 0); }, 10000));
+            EXPECT_EQ(box(dialog, 0)->selectedText(), c.typed);
+            EXPECT_EQ(channels.captions[0], "1");
+            dialog->close();
+            continue;
+        }
+        EXPECT_TRUE(gone(dialog));
+        EXPECT_EQ(channels.captions[0], c.typed);
+        EXPECT_EQ(amountPerNote(channels.captions[0]), c.added);
+        SetupSettings settings;
+        settings.channelValues[0] = channels.captions[0];
+        for (const char *reader : {"C", "de_DE", "en_US"}) {
+            QLocale::setDefault(QLocale(QLatin1String(reader)));
+            const QString read = parseSetupText(QString::fromLatin1(formatSetup(settings)),
+                                                HighColour)
+                                         .channelValues[0];
+            EXPECT_EQ(amountPerNote(read), c.added) << reader;
+        }
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
 TEST_F(SideWindowTest, CancelAndTheCloseBoxWriteNothing)
 {
     const QStringList before = channels.captions;
@@ -203,6 +263,11 @@ struct StartupCase
     const char *button; // the chooser's button clicked, "" its close box; nullptr: no chooser
     DisplayProfile opened; // ProfileNotChosen: none, and the start is abandoned
 };
+
+void PrintTo(const StartupCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 const StartupCase startupCases[] = {
         {"NoFile", nullptr, "Command1_1", Colour256},

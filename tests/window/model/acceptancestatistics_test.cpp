@@ -2,6 +2,8 @@
 #include "frames.h"
 #include "printers.h"
 
+#include <QJsonArray>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -135,6 +137,32 @@ TEST(AcceptanceStatistics, OneStackedNotePerFrameBuilt)
     play(statistics, steps, std::size(steps));
     EXPECT_EQ(statistics.events(Event::Stacked), 3);
     EXPECT_EQ(statistics.channel(6).stacked, 2);
+}
+
+// A reject reported at idle names no channel and follows no note: a row of its own, so that
+// TOTAL is the sum of the rows shown, in the text and in JSON.
+TEST(AcceptanceStatistics, AnOutcomeOfNoChannelHasItsOwnRow)
+{
+    const Step steps[] = {{true, 0x20, 0x01, 0, 0, 12},
+                          {true, 0x21, 0x02, 0, ch(3), 12},
+                          {true, 0x20, 0x11, 0, ch(3), 12},
+                          {true, 0x21, 0x01, 0x02, 0, 12}};
+    AcceptanceStatistics statistics;
+    play(statistics, steps, 3);
+    EXPECT_FALSE(statistics.hasUnattributed());
+    EXPECT_EQ(statistics.json()["notes"].toArray().size(), 7);
+    play(statistics, steps + 3, 1);
+    const QStringList rows = statistics.notesText().split('\n');
+    EXPECT_EQ(rows[3], "      3          1         0         1         0         0   100.0 %");
+    EXPECT_EQ(
+            rows.mid(8, 2),
+            QStringList({"      -          0         0         0         0         1     0.0 %",
+                         "  TOTAL          1         0         1         0         1    50.0 %"}));
+    const QJsonArray notes = statistics.json()["notes"].toArray();
+    ASSERT_EQ(notes.size(), 8);
+    EXPECT_EQ(notes[7].toObject()["channel"].toString(), "unknown");
+    EXPECT_EQ(notes[7].toObject()["rejected"].toInt(), 1);
+    EXPECT_EQ(statistics.json()["notesTotal"].toObject()["rejected"].toInt(), 1);
 }
 
 TEST(AcceptanceStatistics, ResetStartsAgainButKnowsTheLastReply)

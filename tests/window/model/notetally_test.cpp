@@ -15,6 +15,11 @@ struct ValueCase
     const char *amountAfterTwo; // the quantities count either way
 };
 
+void PrintTo(const ValueCase &c, std::ostream *out)
+{
+    *out << '"' << c.value << '"';
+}
+
 class NoteValueTest : public testing::TestWithParam<ValueCase>
 { };
 

@@ -2,6 +2,7 @@
 #include "handpacedmodel.h"
 #include "printers.h"
 
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -153,7 +154,13 @@ struct EntryCase
     std::optional<Entry> rejected;
     const char *intervalAfter;
     int timerInterval;
+    const char *locale = "C";
 };
+
+void PrintTo(const EntryCase &c, std::ostream *out)
+{
+    *out << c.locale << " port \"" << c.port << "\" interval \"" << c.interval << '"';
+}
 
 class EntryTest : public TesterModelTest, public testing::WithParamInterface<EntryCase>
 { };
@@ -161,6 +168,7 @@ class EntryTest : public TesterModelTest, public testing::WithParamInterface<Ent
 TEST_P(EntryTest, RunStartChecksThePortAndIntervalBoxes)
 {
     const EntryCase &c = GetParam();
+    QLocale::setDefault(QLocale(QLatin1String(c.locale)));
     model.setPortText(c.port);
     model.setIntervalText(c.interval);
     QSignalSpy rejected(&model, &TesterModel::entryRejected);
@@ -174,20 +182,29 @@ TEST_P(EntryTest, RunStartChecksThePortAndIntervalBoxes)
     } else if (!c.rejected) {
         EXPECT_EQ(model.pollInterval(), c.timerInterval);
     }
+    QLocale::setDefault(QLocale::system());
 }
 
-INSTANTIATE_TEST_SUITE_P(TesterModel, EntryTest,
-                         testing::Values(EntryCase{"1", "100", {}, "100", 100},
-                                         EntryCase{"1", "29", {}, "30", 30},
-                                         EntryCase{"1", "30", {}, "30", 30},
-                                         EntryCase{"1", "100000", {}, "65535", 65535},
-                                         EntryCase{"1", "30.5", {}, "30.5", 30},
-                                         EntryCase{"1", "101.5", {}, "101.5", 102},
-                                         EntryCase{"1.0", "100", {}, "100", 100},
-                                         EntryCase{"abc", "100", Entry::Port, "100", 0},
-                                         EntryCase{"1E10", "100", Entry::Port, "100", 0},
-                                         EntryCase{"", "100", Entry::Port, "100", 0},
-                                         EntryCase{"1", "fast", Entry::Interval, "fast", 0}));
+INSTANTIATE_TEST_SUITE_P(
+        TesterModel, EntryTest,
+        testing::Values(EntryCase{"1", "100", {}, "100", 100}, EntryCase{"1", "29", {}, "30", 30},
+                        EntryCase{"1", "30", {}, "30", 30},
+                        EntryCase{"1", "100000", {}, "65535", 65535},
+                        EntryCase{"1", "30.5", {}, "30.5", 30},
+                        EntryCase{"1", "101.5", {}, "101.5", 102},
+                        EntryCase{"1.0", "100", {}, "100", 100},
+                        EntryCase{"abc", "100", Entry::Port, "100", 0},
+                        EntryCase{"1E10", "100", Entry::Port, "100", 0},
+                        EntryCase{"", "100", Entry::Port, "100", 0},
+                        EntryCase{"1", "fast", Entry::Interval, "fast", 0},
+                        // What a restart reads the same in every locale.
+                        EntryCase{"1", "1,000", Entry::Interval, "1,000", 0},
+                        EntryCase{"1", "250", {}, "250", 250, "de_DE"},
+                        EntryCase{"1", "100.5", {}, "100.5", 100, "de_DE"},
+                        EntryCase{"1", "100,5", Entry::Interval, "100,5", 0, "de_DE"},
+                        EntryCase{"1", "1.000", Entry::Interval, "1.000", 0, "de_DE"},
+                        EntryCase{"1.000", "100", Entry::Port, "100", 0, "de_DE"},
+                        EntryCase{"1", "1,000", Entry::Interval, "1,000", 0, "en_US"}));
 
 TEST_F(TesterModelTest, APortThatFailsIsReportedAndOpenedAgainAtTheNextStart)
 {

@@ -59,6 +59,11 @@ struct RecordCase
     std::array<int, 5> counts; // frames, replies, no responses, bad checksums, extra replies
 };
 
+void PrintTo(const RecordCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
 class TrafficRecordCases : public testing::TestWithParam<RecordCase>
 { };
 
