@@ -6,6 +6,41 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Bytes that arrived at the device and that the port has not taken in yet: the port takes them
+// when the event loop turns, which may be after a poll tick that is due at the same moment.
+qint64 waitingInSystem(qintptr handle)
+{
+#ifdef Q_OS_UNIX
+    int count = 0;
+    return handle >= 0 && ioctl(int(handle), FIONREAD, &count) == 0 ? count : 0;
+#else
+    Q_UNUSED(handle);
+    return 0;
+#endif
+}
+
+QByteArray readFromSystem(qintptr handle, qint64 count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+#ifdef Q_OS_UNIX
+    const ssize_t read = ::read(int(handle), bytes.data(), size_t(count));
+    bytes.truncate(read > 0 ? qsizetype(read) : 0);
+#else
+    Q_UNUSED(handle);
+    bytes.clear();
+#endif
+    return bytes;
+}
+
+} // namespace
+
 QtSerialLine::QtSerialLine(const QString &dataFolder, QObject *parent)
     : SerialLine(parent)
     , folder(dataFolder)
@@ -114,12 +149,16 @@ bool QtSerialLine::write(const QByteArray &bytes)
 
 qint64 QtSerialLine::inBufferCount() const
 {
-    return port.bytesAvailable();
+    return port.bytesAvailable() + (port.isOpen() ? waitingInSystem(port.handle()) : 0);
 }
 
 QByteArray QtSerialLine::input()
 {
-    return port.readAll();
+    // What the port holds came first.
+    QByteArray bytes = port.readAll();
+    if (const qint64 waiting = port.isOpen() ? waitingInSystem(port.handle()) : 0; waiting > 0)
+        bytes += readFromSystem(port.handle(), waiting);
+    return bytes;
 }
 
 void QtSerialLine::clearInBuffer()

@@ -40,6 +40,12 @@ inline QString badFrameRemark()
     return QStringLiteral("bad frame: ");
 }
 
+// Bytes that came and are no part of a reply, which a replay leaves out.
+inline QString strayBytesRemark()
+{
+    return QStringLiteral("stray bytes: ");
+}
+
 inline QString nothingSentRemark()
 {
     return QStringLiteral("nothing sent: no frame built yet");

@@ -51,6 +51,29 @@ std::optional<ValidatorReply> ValidatorReply::fromRead(const QByteArray &read)
     return reply;
 }
 
+ReadTail splitTail(const QByteArray &tail)
+{
+    ReadTail split;
+    qsizetype at = 0;
+    while (at < tail.size()) {
+        const QByteArray rest = tail.mid(at);
+        if (rest.size() < ValidatorReply::length && rest[0] == Frame::startByte
+            && (rest.size() < 2 || quint8(rest[1]) == ValidatorReply::lengthByte)) {
+            split.incomplete = rest;
+            break;
+        }
+        if (const std::optional<ValidatorReply> reply = ValidatorReply::fromRead(rest);
+            reply && reply->isGood()) {
+            split.replies.append(*reply);
+            at += ValidatorReply::length;
+            continue;
+        }
+        split.stray += tail[at];
+        ++at;
+    }
+    return split;
+}
+
 bool ValidatorReply::checksumOk() const
 {
     return frameChecksum(QByteArrayView(bytes.data(), length)) == bytes[10];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <array>
@@ -62,6 +63,18 @@ struct ValidatorReply
         return (data2() & ReplyBits::noteIndexMask) >> ReplyBits::noteIndexShift;
     }
 };
+
+// The bytes that follow the eleventh of a read, which take no part in the receive side's decoding:
+// the whole good replies among them, in order; the bytes that are no part of one; and, at the
+// end, the start of a reply whose remaining bytes have not come yet.
+struct ReadTail
+{
+    QList<ValidatorReply> replies;
+    QByteArray stray;
+    QByteArray incomplete;
+};
+
+ReadTail splitTail(const QByteArray &tail);
 
 // The texts that outlive one reply: the displays keep the last state and event.
 struct DecodeMemory

@@ -33,6 +33,8 @@ constexpr LineFaultCommand lineFaults[] = {
         {"drop", ValidatorLine::Fault::Drop},       {"corrupt", ValidatorLine::Fault::Corrupt},
         {"garbage", ValidatorLine::Fault::Garbage}, {"split", ValidatorLine::Fault::Split},
         {"extra", ValidatorLine::Fault::Extra},     {"late", ValidatorLine::Fault::Late},
+        {"cut", ValidatorLine::Fault::Cut},         {"double", ValidatorLine::Fault::Double},
+        {"echo", ValidatorLine::Fault::Echo},
 };
 
 } // namespace

@@ -50,14 +50,17 @@ void ValidatorLine::readCommands()
             continue;
         if (!heldReply.isEmpty())
             schedule(clock.nsecsElapsed(), std::exchange(heldReply, {}), true);
-        sendReply(exchange.reply);
+        sendReply(exchange.reply, exchange.received);
         for (const QByteArray &later : exchange.laterReplies)
             sendLater(later);
     }
 }
 
-void ValidatorLine::sendReply(QByteArray reply)
+void ValidatorLine::sendReply(QByteArray reply, const QByteArray &command)
 {
+    // A line wired back on itself: the host gets its own frame.
+    if (takeFault(Fault::Echo))
+        reply = command;
     // The engine keeps the good reply for a repeat; only what goes on the line is spoiled.
     const bool drop = takeFault(Fault::Drop);
     const bool late = takeFault(Fault::Late);
@@ -67,6 +70,10 @@ void ValidatorLine::sendReply(QByteArray reply)
         reply.prepend(garbageByte);
     if (takeFault(Fault::Extra))
         reply.append(extraBytes, sizeof extraBytes);
+    if (takeFault(Fault::Cut))
+        reply.truncate(cutAt);
+    if (takeFault(Fault::Double))
+        reply += reply;
     const bool split = takeFault(Fault::Split);
     if (drop)
         return;

@@ -20,7 +20,7 @@ class ValidatorLine : public QObject
 
 public:
     // Each applies once, to the next reply written (or withheld).
-    enum class Fault { Drop, Corrupt, Garbage, Split, Extra, Late };
+    enum class Fault { Drop, Corrupt, Garbage, Split, Extra, Late, Cut, Double, Echo };
 
     // At 9600 baud a character of 10 bits (start, 7 data, parity, stop) takes 1.0417 ms.
     // A real validator's reply has finished arriving 19 characters after the host began to
@@ -31,6 +31,8 @@ public:
     // The gap between the two pieces of a split reply, and where it is cut.
     static constexpr std::chrono::milliseconds splitGap{6};
     static constexpr int splitAt = 4;
+    // A cut reply stops after this many bytes.
+    static constexpr int cutAt = 8;
     // What the faults add or change stays below 0x80, so it passes a line of 7 data bits.
     static constexpr char garbageByte = 0x55;
     static constexpr char corruptMask = 0x55;
@@ -63,7 +65,7 @@ private:
     };
 
     void readCommands();
-    void sendReply(QByteArray reply);
+    void sendReply(QByteArray reply, const QByteArray &command);
     void sendLater(const QByteArray &reply);
     void schedule(qint64 dueNs, const QByteArray &bytes, bool endsReply);
     void writeDue();
@@ -73,7 +75,7 @@ private:
     QPointer<QIODevice> device;
     bool fast = false;
     std::chrono::milliseconds extraDelay{0};
-    std::bitset<6> faults;
+    std::bitset<9> faults;
     QByteArray heldReply; // a late reply, written when the next command arrives
     QList<Piece> queue; // in order of writing; due times never decrease
     QTimer timer;

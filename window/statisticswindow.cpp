@@ -154,6 +154,7 @@ void StatisticsWindow::showFigures()
                  {QStringLiteral("Bad checksums"), QString::number(line.badChecksums)},
                  {QStringLiteral("Framing failures"), QString::number(line.framingFailures)},
                  {QStringLiteral("Extra replies"), QString::number(line.extraReplies)},
+                 {QStringLiteral("Stray bytes"), QString::number(line.strayBytes)},
                  {QStringLiteral("Latency median"), milliseconds(statistics.latencyPercentile(0.5))},
                  {QStringLiteral("Latency 95%"), milliseconds(statistics.latencyPercentile(0.95))},
                  {QStringLiteral("Latency 99%"), milliseconds(statistics.latencyPercentile(0.99))},

@@ -75,6 +75,14 @@ void AcceptanceStatistics::follow(const TesterModel *model, QObject *context)
                          addReply(reply, shownAsReply, model->members().pollMode != NegativeAck,
                                   clock.elapsed());
                      });
+    QObject::connect(model, &TesterModel::secondReplyRead, context, [this] { addSecondReply(); });
+    QObject::connect(model, &TesterModel::bytesDropped, context,
+                     [this](const QByteArray &bytes, TesterModel::Dropped why) {
+                         using Dropped = TesterModel::Dropped;
+                         addDropped(bytes, why == Dropped::BadStart || why == Dropped::BrokenReply,
+                                    why == Dropped::Stray);
+                     });
+    QObject::connect(model, &TesterModel::portLost, context, [this] { timeOut(); });
     QObject::connect(model, &TesterModel::totalsReset, context, [this] { reset(); });
 }
 
@@ -93,13 +101,18 @@ void AcceptanceStatistics::addCommand(const QByteArray &frame, qint64 steadyMs)
 void AcceptanceStatistics::addReply(const ValidatorReply &reply, bool shownAsReply,
                                     bool countsNotes, qint64 steadyMs)
 {
+    const bool good = reply.isGood();
+    // As the traffic record counts: what comes while no frame waits is a reply only when good.
+    if (!awaiting && !good) {
+        addDropped(QByteArray(ValidatorReply::length, 0), false, true);
+        return;
+    }
     ++changes;
     if (!reply.checksumOk())
         ++lineCounts.badChecksums;
-    const bool good = reply.isGood();
     if (!good)
         ++lineCounts.framingFailures;
-    // As the traffic record counts: a bad reply leaves its frame waiting for a good one.
+    // A bad reply leaves its frame waiting for a good one.
     if (!awaiting) {
         ++lineCounts.extraReplies;
     } else if (shownAsReply) {
@@ -108,10 +121,23 @@ void AcceptanceStatistics::addReply(const ValidatorReply &reply, bool shownAsRep
         ++latencies[steadyMs - *lastSend];
         ++latencyCount;
     }
-    if (good && (!lastGood || reply.bytes != lastGood->bytes))
-        addReport(reply, countsNotes);
     if (good)
-        lastGood = reply;
+        addReport(reply, countsNotes);
+}
+
+void AcceptanceStatistics::addSecondReply()
+{
+    ++changes;
+    ++lineCounts.extraReplies;
+}
+
+void AcceptanceStatistics::addDropped(const QByteArray &bytes, bool framingFailure, bool stray)
+{
+    ++changes;
+    if (stray || !awaiting)
+        lineCounts.strayBytes += bytes.size();
+    else if (framingFailure)
+        ++lineCounts.framingFailures;
 }
 
 void AcceptanceStatistics::timeOut()
@@ -137,10 +163,15 @@ void AcceptanceStatistics::reset()
 
 void AcceptanceStatistics::addReport(const ValidatorReply &reply, bool countsNotes)
 {
+    const bool newReport = !lastGood || reply.bytes != lastGood->bytes;
+    const std::optional<ValidatorReply> before = lastGood;
+    lastGood = reply;
+    if (!newReport)
+        return;
     for (int i = 0; i < eventKinds; ++i)
         eventCounts[size_t(i)] += isSet(reply, eventBits[i]);
     for (int i = 0; i < stateKinds; ++i) {
-        if (isSet(reply, stateBits[i]) && !(lastGood && isSet(*lastGood, stateBits[i])))
+        if (isSet(reply, stateBits[i]) && !(before && isSet(*before, stateBits[i])))
             ++stateCounts[size_t(i)];
     }
 
@@ -286,7 +317,8 @@ QString AcceptanceStatistics::lineText() const
           << QStringLiteral("No response       %1").arg(lineCounts.noResponses, 8)
           << QStringLiteral("Bad checksums     %1").arg(lineCounts.badChecksums, 8)
           << QStringLiteral("Framing failures  %1").arg(lineCounts.framingFailures, 8)
-          << QStringLiteral("Extra replies     %1").arg(lineCounts.extraReplies, 8);
+          << QStringLiteral("Extra replies     %1").arg(lineCounts.extraReplies, 8)
+          << QStringLiteral("Stray bytes       %1").arg(lineCounts.strayBytes, 8);
     if (latencyCount == 0) {
         lines << QStringLiteral("Latency: no replies");
     } else {
@@ -335,6 +367,7 @@ QJsonObject AcceptanceStatistics::json() const
             {QStringLiteral("badChecksums"), lineCounts.badChecksums},
             {QStringLiteral("framingFailures"), lineCounts.framingFailures},
             {QStringLiteral("extraReplies"), lineCounts.extraReplies},
+            {QStringLiteral("strayBytes"), lineCounts.strayBytes},
             {QStringLiteral("notes"), channelArray},
             {QStringLiteral("notesTotal"), figuresJson(total())},
             {QStringLiteral("events"), events},

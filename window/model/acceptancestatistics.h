@@ -47,8 +47,9 @@ public:
         int replies = 0; // frames answered by a good reply
         int noResponses = 0; // frames that got none
         int badChecksums = 0; // frames received whose checksum did not match
-        int framingFailures = 0; // frames received that are not a good reply, checksum included
-        int extraReplies = 0; // replies with no frame waiting for one
+        int framingFailures = 0; // what came for a frame and is no good reply, checksum included
+        int extraReplies = 0; // good replies with no frame waiting for one
+        qint64 strayBytes = 0; // bytes that are no part of a reply
     };
 
     AcceptanceStatistics();
@@ -63,6 +64,10 @@ public:
     // A frame beginning with the start byte came, logged as the reply line when shownAsReply.
     // countsNotes is false where the tally counts no stacked note (Negative ACK).
     void addReply(const ValidatorReply &reply, bool shownAsReply, bool countsNotes, qint64 steadyMs);
+    // A whole good reply after another in one read: no report, as the receive side decodes none.
+    void addSecondReply();
+    // Bytes that made no reply, as the traffic record takes them.
+    void addDropped(const QByteArray &bytes, bool framingFailure, bool stray);
     // The frame sent last waited long enough for its reply.
     void timeOut();
     void reset();

@@ -2,6 +2,8 @@
 
 #include <QSocketNotifier>
 
+#include <limits>
+
 #ifdef Q_OS_LINUX
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -31,15 +33,15 @@ void setSystemTimer(int descriptor, int milliseconds)
 #endif
 }
 
-// Takes the ticks that fell due; true when there was at least one.
-bool takeSystemTicks(int descriptor)
+// Takes the ticks that fell due since the last call: the timer counts them itself.
+qint64 takeSystemTicks(int descriptor)
 {
 #ifdef Q_OS_LINUX
     quint64 ticks = 0;
-    return read(descriptor, &ticks, sizeof ticks) == sizeof ticks && ticks > 0;
+    return read(descriptor, &ticks, sizeof ticks) == sizeof ticks ? qint64(ticks) : 0;
 #else
     Q_UNUSED(descriptor);
-    return false;
+    return 0;
 #endif
 }
 
@@ -63,7 +65,11 @@ PollTimer::PollTimer(QObject *parent)
         connect(notifier, &QSocketNotifier::activated, this, &PollTimer::readTicks);
     } else {
         fallback.setTimerType(Qt::PreciseTimer);
-        connect(&fallback, &QTimer::timeout, this, &PollTimer::timeout);
+        connect(&fallback, &QTimer::timeout, this, [this] {
+            // Qt raises one timeout for any number of periods passed: the clock tells how many.
+            const qint64 due = (sinceStart.nsecsElapsed() + periodNs / 2) / periodNs;
+            takeTicks(qMax<qint64>(1, due - ticksTaken));
+        });
     }
 }
 
@@ -79,6 +85,10 @@ void PollTimer::start(int milliseconds)
 {
     const int period = qMax(1, milliseconds);
     active = true;
+    periodNs = qint64(period) * 1000000;
+    ticksTaken = 0;
+    // The clock starts before the timer, so that no tick is ever found early.
+    sinceStart.start();
     if (descriptor < 0) {
         fallback.start(period);
         return;
@@ -99,6 +109,19 @@ void PollTimer::stop()
 
 void PollTimer::readTicks()
 {
-    if (takeSystemTicks(descriptor))
+    if (const qint64 ticks = takeSystemTicks(descriptor); ticks > 0)
+        takeTicks(ticks);
+}
+
+void PollTimer::takeTicks(qint64 ticks)
+{
+    ticksTaken += ticks;
+    const qint64 late = sinceStart.nsecsElapsed() - ticksTaken * periodNs;
+    const bool onTime = late <= periodNs / 4;
+    const qint64 missedTicks = ticks - (onTime ? 1 : 0);
+    if (missedTicks > 0)
+        emit missed(int(qMin<qint64>(missedTicks, std::numeric_limits<int>::max())));
+    // A slot of `missed` may have stopped the timer.
+    if (onTime && active)
         emit timeout();
 }

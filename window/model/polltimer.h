@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -9,8 +10,11 @@ class QSocketNotifier;
 // in whole milliseconds, rounded up from the moment the event loop goes to sleep, so each tick
 // comes up to a millisecond late and a period between two ticks varies by up to a millisecond
 // either way. Where the system offers a timer of its own (a timerfd on Linux) the ticks come from
-// it, on time to the kernel's precision; elsewhere from a precise Qt timer. Ticks missed while
-// the program was busy are raised once, as Qt's timers do.
+// it, on time to the kernel's precision; elsewhere from a precise Qt timer.
+//
+// The ticks of the grid that the program was too busy to take (a stall, a pause of the process)
+// are not made up for: they are reported as missed, and a tick taken more than a quarter of a
+// period after its time is missed too, so that it does not go out just before the next one.
 class PollTimer : public QObject
 {
     Q_OBJECT
@@ -26,12 +30,18 @@ public:
 
 signals:
     void timeout();
+    // Ticks of the grid that fell due and were not raised.
+    void missed(int ticks);
 
 private:
     void readTicks();
+    void takeTicks(qint64 ticks);
 
     int descriptor = -1;
     QSocketNotifier *notifier = nullptr;
     QTimer fallback;
     bool active = false;
+    qint64 periodNs = 0;
+    qint64 ticksTaken = 0; // since the start
+    QElapsedTimer sinceStart;
 };

@@ -12,6 +12,9 @@ constexpr int lampMilliseconds = 24;
 // Long enough for the rest of a garbled 11-byte transmission to arrive at 9600 baud.
 constexpr int resyncMilliseconds = 30;
 constexpr qint64 replyThreshold = 10;
+// A reply's bytes come back to back, a character a millisecond at 9600 baud: a reply that has
+// not gone on for five character times has stopped coming.
+constexpr int arrivalGapMilliseconds = 5;
 
 } // namespace
 
@@ -31,11 +34,18 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
     LEDBlink.setSingleShot(true);
     resyncWait.setInterval(resyncMilliseconds);
     resyncWait.setSingleShot(true);
+    arrivalWait.setSingleShot(true);
+    sinceArrival.start();
 
     connect(&PollTime, &PollTimer::timeout, this, &TesterModel::pollTick);
+    connect(&PollTime, &PollTimer::missed, this, [this](int ticks) {
+        if (controls.runSwitch)
+            emit ticksMissed(ticks);
+    });
     connect(&LEDBlink, &QTimer::timeout, this, &TesterModel::dimLamps);
     connect(&resyncWait, &QTimer::timeout, this, &TesterModel::endResync);
-    connect(MSComm1, &SerialLine::received, this, &TesterModel::ReceiveReply);
+    connect(&arrivalWait, &QTimer::timeout, this, &TesterModel::releaseHeldSend);
+    connect(MSComm1, &SerialLine::received, this, &TesterModel::received);
     connect(MSComm1, &SerialLine::lineLost, this, &TesterModel::lineLost);
 }
 
@@ -191,6 +201,7 @@ void TesterModel::SendCommand()
     if (!link.portReady)
         return;
     link.portReopenPending = false;
+    takeWaitingInput();
 
     controls.sendLamp = lampLit;
     if (!LEDBlink.isActive())
@@ -259,20 +270,72 @@ void TesterModel::lineLost()
     if (!link.portReady)
         return;
     closePort();
+    emit portLost();
     portFailure(MSComm1->errorNumber(), MSComm1->errorDetail());
+}
+
+void TesterModel::received()
+{
+    sinceArrival.restart();
+    ReceiveReply();
+    if (sendHeld && arrivalWait.isActive() && !replyArriving()) {
+        arrivalWait.stop();
+        releaseHeldSend();
+    }
+}
+
+// What waits when a frame is about to go belongs to the frame before: a whole reply is its late
+// reply, handled now rather than taken for the answer to the new frame; fewer bytes are a reply
+// that stopped coming, and go, so that they never join the next reply.
+void TesterModel::takeWaitingInput()
+{
+    for (qint64 waiting = MSComm1->inBufferCount(); waiting > 0 && !resyncWait.isActive();) {
+        ReceiveReply();
+        const qint64 left = MSComm1->inBufferCount();
+        if (left == waiting)
+            break; // less than a reply
+        waiting = left;
+    }
+    if (!tailStart.isEmpty())
+        emit bytesDropped(std::exchange(tailStart, {}), Dropped::Stray);
+    if (MSComm1->inBufferCount() > 0 && !resyncWait.isActive())
+        emit bytesDropped(MSComm1->input(), Dropped::BrokenReply);
+}
+
+bool TesterModel::replyArriving() const
+{
+    const bool partial = !tailStart.isEmpty()
+                         || (MSComm1->inBufferCount() > 0
+                             && MSComm1->inBufferCount() <= replyThreshold);
+    return partial && sinceArrival.elapsed() < arrivalGapMilliseconds;
 }
 
 void TesterModel::ReceiveReply()
 {
-    if (!link.portReady || MSComm1->inBufferCount() <= replyThreshold)
+    if (!link.portReady)
         return;
-    const std::optional<ValidatorReply> reply = ValidatorReply::fromRead(MSComm1->input());
+    if (!tailStart.isEmpty()) {
+        // The rest of a reply begun after the eleventh byte of the read before.
+        if (tailStart.size() + MSComm1->inBufferCount() < ValidatorReply::length)
+            return;
+        readTail(std::exchange(tailStart, {}) + MSComm1->input());
+        return;
+    }
+    if (MSComm1->inBufferCount() <= replyThreshold)
+        return;
+    const QByteArray read = MSComm1->input();
+    const std::optional<ValidatorReply> reply = ValidatorReply::fromRead(read);
     if (!reply) {
+        emit bytesDropped(read, Dropped::BadStart);
         startResync();
         return;
     }
     controls.receiveLamp = lampLit;
     emit lampsChanged();
+    const ReadTail tail = splitTail(read.mid(ValidatorReply::length));
+    if (!tail.stray.isEmpty())
+        emit bytesDropped(tail.stray, Dropped::Stray);
+    tailStart = tail.incomplete;
     if (!reply->isGood()) {
         // Noise or a damaged reply: no response, like a reply that never came. Nothing in it is
         // decoded, shown or counted, and a good reply already logged for the frame stays.
@@ -281,6 +344,8 @@ void TesterModel::ReceiveReply()
             emit logChanged();
         }
         emit replyLogged(*reply, false);
+        for (const ValidatorReply &second : tail.replies)
+            emit secondReplyRead(second);
         return;
     }
 
@@ -311,6 +376,19 @@ void TesterModel::ReceiveReply()
         CountNote();
     }
     emit replyLogged(*reply, true);
+    for (const ValidatorReply &second : tail.replies)
+        emit secondReplyRead(second);
+}
+
+// Bytes after a read's eleventh, and what completes a reply begun there: never decoded.
+void TesterModel::readTail(const QByteArray &tail)
+{
+    const ReadTail split = splitTail(tail);
+    if (!split.stray.isEmpty())
+        emit bytesDropped(split.stray, Dropped::Stray);
+    tailStart = split.incomplete;
+    for (const ValidatorReply &second : split.replies)
+        emit secondReplyRead(second);
 }
 
 void TesterModel::LogCommand()
@@ -359,9 +437,22 @@ void TesterModel::pollTick()
     if (!controls.runSwitch)
         return;
     emit sendDue();
-    if (resyncWait.isActive())
+    if (resyncWait.isActive()) {
         sendHeld = true;
-    else
+    } else if (replyArriving()) {
+        // Not cut: the send waits until the reply is whole or has stopped coming.
+        sendHeld = true;
+        arrivalWait.start(arrivalGapMilliseconds - int(sinceArrival.elapsed()));
+    } else {
+        SendCommand();
+    }
+}
+
+void TesterModel::releaseHeldSend()
+{
+    if (resyncWait.isActive())
+        return;
+    if (std::exchange(sendHeld, false) && controls.runSwitch)
         SendCommand();
 }
 
@@ -384,11 +475,14 @@ void TesterModel::startResync()
 
 void TesterModel::endResync()
 {
-    MSComm1->clearInBuffer();
+    // The input is discarded: what came in the pause goes with the bad start.
+    if (const QByteArray rest = MSComm1->input(); !rest.isEmpty())
+        emit bytesDropped(rest, Dropped::PauseEnd);
+    tailStart.clear();
     // A timer stopped by a suspend starts again, as after every pause.
     setPollTimerEnabled(true);
-    if (std::exchange(sendHeld, false) && controls.runSwitch)
-        SendCommand();
+    arrivalWait.stop();
+    releaseHeldSend();
 }
 
 void TesterModel::setPollTimerEnabled(bool enabled)

@@ -10,6 +10,7 @@
 #include "validatorreply.h"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -63,6 +64,13 @@ class TesterModel : public QObject
 
 public:
     enum class Entry { Port, Interval };
+    // Why bytes taken off the line went to no reply.
+    enum class Dropped {
+        BadStart, // a read that did not begin with the start byte
+        PauseEnd, // what came in the pause after a bad start, discarded with it
+        BrokenReply, // the start of a reply that stopped coming, emptied before the next send
+        Stray, // bytes after a reply's eleventh that make no whole reply
+    };
 
     // The poll interval's range in ms; the interval box's text is brought into it.
     static constexpr int shortestInterval = 30;
@@ -130,13 +138,28 @@ signals:
     // logged, shown and counted (shownAsReply), or anything else taken as no response.
     void replyLogged(const ValidatorReply &reply, bool shownAsReply);
     // A frame fell due: at a run start, and at each poll timer tick while the run switch is on.
-    // A tick during the receive side's pause sends when the pause ends.
+    // A tick during the receive side's pause, or while a reply is still arriving, sends when
+    // that is over.
     void sendDue();
+    // Ticks of the poll timer that fell due while the switch was on and sent nothing: the
+    // program could not take them in time.
+    void ticksMissed(int ticks);
+    // Bytes taken off the line that are no reply: logged nowhere, and no part of the decoding.
+    void bytesDropped(const QByteArray &bytes, TesterModel::Dropped why);
+    // A whole good reply after the eleventh byte of a read: not decoded, shown or counted.
+    void secondReplyRead(const ValidatorReply &reply);
+    // The line failed while it was open; portFailed follows.
+    void portLost();
 
 private:
     void BuildCommand();
     void OpenSerialPort();
     void ReceiveReply();
+    void readTail(const QByteArray &tail);
+    void received();
+    void takeWaitingInput();
+    bool replyArriving() const;
+    void releaseHeldSend();
     void LogCommand();
     void LogReply();
     void CountNote();
@@ -163,7 +186,10 @@ private:
     PollTimer PollTime; // sends while the run switch is on
     QTimer LEDBlink; // dims the lamps 24 ms after a send
     QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
-    bool sendHeld = false; // a tick fell due during the pause
+    QTimer arrivalWait; // lets a reply that is still arriving at a tick come whole
+    QElapsedTimer sinceArrival; // since bytes last came
+    QByteArray tailStart; // a reply begun after the eleventh byte of a read
+    bool sendHeld = false; // a tick fell due during the pause or while a reply was arriving
     bool countedSinceBuild = false; // a stacked note was counted since the last frame was built
     // A timer with interval 0 raises no tick, so it is only started with a non-zero interval.
     bool pollTimerEnabled = true;

@@ -25,12 +25,17 @@ QString orDash(const QString &text)
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-QString hexBytes(const ValidatorReply &reply)
+QString hexBytes(QByteArrayView bytes)
 {
-    QStringList bytes;
-    for (const quint8 byte : reply.bytes)
-        bytes << HexByte(byte);
-    return bytes.join(QLatin1Char(' '));
+    QStringList words;
+    for (const char byte : bytes)
+        words << HexByte(quint8(byte));
+    return words.join(QLatin1Char(' '));
+}
+
+QByteArrayView bytesOf(const ValidatorReply &reply)
+{
+    return QByteArrayView(reinterpret_cast<const char *>(reply.bytes.data()), reply.length);
 }
 
 } // namespace
@@ -50,6 +55,16 @@ void TrafficRecord::follow(const TesterModel *model)
             [this](const ValidatorReply &reply, bool shownAsReply) {
                 addReply(reply, shownAsReply, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
             });
+    connect(model, &TesterModel::secondReplyRead, this, [this](const ValidatorReply &reply) {
+        addSecondReply(reply, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
+    });
+    connect(model, &TesterModel::bytesDropped, this,
+            [this](const QByteArray &bytes, TesterModel::Dropped why) {
+                using Dropped = TesterModel::Dropped;
+                addDropped(bytes, why == Dropped::BadStart || why == Dropped::BrokenReply,
+                           why == Dropped::Stray, QDateTime::currentMSecsSinceEpoch());
+            });
+    connect(model, &TesterModel::portLost, this, &TrafficRecord::portLost);
 }
 
 void TrafficRecord::setCapacity(int count)
@@ -75,10 +90,18 @@ void TrafficRecord::addCommand(const HostCommand &command, qint64 wallMs, qint64
 void TrafficRecord::addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs,
                              qint64 steadyMs)
 {
+    TrafficExchange *waiting = waitingEntry();
+    // What comes while no frame waits is a reply only when it is a good one.
+    if (!waiting && !reply.isGood()) {
+        addStray(bytesOf(reply).toByteArray(), wallMs);
+        return;
+    }
     if (!reply.checksumOk())
         ++totals.badChecksums;
+    if (!reply.isGood())
+        ++totals.framingFailures;
     const qint64 latency = lastSendSteady ? steadyMs - *lastSendSteady : -1;
-    if (TrafficExchange *waiting = waitingEntry()) {
+    if (waiting) {
         // A bad reply stands as the no-response line the log shows; a good one may follow it.
         if (!waiting->reply || shownAsReply) {
             waiting->reply = reply;
@@ -91,15 +114,48 @@ void TrafficRecord::addReply(const ValidatorReply &reply, bool shownAsReply, qin
         }
         return;
     }
+    addSecondReply(reply, wallMs, steadyMs);
+}
+
+void TrafficRecord::addSecondReply(const ValidatorReply &reply, qint64 wallMs, qint64 steadyMs)
+{
     TrafficExchange extra;
     extra.kind = lastSendSteady ? TrafficExchange::Kind::SecondReply
                                 : TrafficExchange::Kind::Unasked;
     extra.time = wallMs;
-    extra.latency = latency;
+    extra.latency = lastSendSteady ? steadyMs - *lastSendSteady : -1;
     extra.reply = reply;
-    extra.answered = shownAsReply;
+    extra.answered = true;
     ++totals.extraReplies;
     append(extra);
+    settle(entries.back());
+}
+
+void TrafficRecord::addDropped(const QByteArray &bytes, bool framingFailure, bool stray,
+                               qint64 wallMs)
+{
+    TrafficExchange *waiting = waitingEntry();
+    if (stray || !waiting) {
+        addStray(bytes, wallMs);
+        return;
+    }
+    if (framingFailure)
+        ++totals.framingFailures;
+    waiting->dropped += bytes;
+}
+
+void TrafficRecord::addStray(const QByteArray &bytes, qint64 wallMs)
+{
+    totals.strayBytes += bytes.size();
+    if (TrafficExchange *waiting = waitingEntry()) {
+        waiting->stray += bytes;
+        return;
+    }
+    TrafficExchange noise;
+    noise.kind = TrafficExchange::Kind::Stray;
+    noise.time = wallMs;
+    noise.stray = bytes;
+    append(noise);
     settle(entries.back());
 }
 
@@ -108,6 +164,14 @@ void TrafficRecord::timeOut()
     if (TrafficExchange *waiting = waitingEntry()) {
         ++totals.noResponses;
         settle(*waiting);
+    }
+}
+
+void TrafficRecord::portLost()
+{
+    if (TrafficExchange *waiting = waitingEntry()) {
+        waiting->portLost = true;
+        timeOut();
     }
 }
 
@@ -218,7 +282,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
         sent = sentFrameLine(exchange.command);
         if (exchange.command.frameText.isEmpty())
             remarks << RecordLayout::nothingSentRemark();
-    } else {
+    } else if (exchange.kind != Kind::Stray) {
         remarks << (exchange.kind == Kind::SecondReply
                             ? QStringLiteral("second reply")
                             : QStringLiteral("reply with no frame sent"));
@@ -238,9 +302,15 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     } else if (exchange.reply) {
         remarks << (exchange.reply->checksumOk() ? RecordLayout::badFrameRemark()
                                                  : RecordLayout::badChecksumRemark())
-                           + hexBytes(*exchange.reply);
+                           + hexBytes(bytesOf(*exchange.reply));
     }
-    if (!exchange.answered) {
+    if (!exchange.dropped.isEmpty())
+        remarks << RecordLayout::badFrameRemark() + hexBytes(exchange.dropped);
+    if (!exchange.stray.isEmpty())
+        remarks << RecordLayout::strayBytesRemark() + hexBytes(exchange.stray);
+    if (exchange.portLost)
+        remarks << QStringLiteral("port lost");
+    if (!exchange.answered && exchange.kind != Kind::Stray) {
         if (exchange.settled || exchange.reply)
             reply = noResponseLine();
         else

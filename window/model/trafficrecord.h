@@ -22,6 +22,7 @@ struct TrafficExchange
         Sent, // a frame sent, with its reply or the no-response line
         SecondReply, // a reply after the frame sent last already had its reply
         Unasked, // a reply before any frame was sent
+        Stray, // bytes that are no reply, while no frame was waiting for one
     };
 
     Kind kind = Kind::Sent;
@@ -31,6 +32,9 @@ struct TrafficExchange
     std::optional<ValidatorReply> reply; // the frame received for it
     bool settled = false; // the reply column is final
     bool answered = false; // the reply column holds the reply line, not the no-response line
+    QByteArray dropped; // came for the frame and made no reply: a bad start, a broken reply
+    QByteArray stray; // came and are no part of a reply
+    bool portLost = false; // the line failed while the frame waited
 };
 
 // Totals over everything recorded, dropped entries included.
@@ -40,7 +44,9 @@ struct TrafficCounts
     int replies = 0; // frames sent that got a reply with a good checksum
     int noResponses = 0; // frames sent that got none: the no-response line
     int badChecksums = 0; // frames received whose checksum did not match
-    int extraReplies = 0; // replies with no frame waiting for one
+    int framingFailures = 0; // what came for a frame and is no good reply, checksum included
+    int extraReplies = 0; // good replies with no frame waiting for one
+    qint64 strayBytes = 0; // bytes that are no part of a reply
 };
 
 // The whole conversation with timestamps, kept beside the sixteen-row log: bounded, the oldest
@@ -63,8 +69,14 @@ public:
     void addCommand(const HostCommand &command, qint64 wallMs, qint64 steadyMs);
     // A frame beginning with the start byte was logged, as the reply line when shownAsReply.
     void addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs, qint64 steadyMs);
+    // A whole good reply after another in one read.
+    void addSecondReply(const ValidatorReply &reply, qint64 wallMs, qint64 steadyMs);
+    // Bytes that made no reply (see TesterModel::Dropped).
+    void addDropped(const QByteArray &bytes, bool framingFailure, bool stray, qint64 wallMs);
     // The frame sent last waited long enough: it gets the no-response line, as at a next send.
     void timeOut();
+    // The line failed: the frame waiting gets the no-response line, marked.
+    void portLost();
 
     bool awaitingReply() const;
     int size() const { return int(entries.size()); }
@@ -96,6 +108,7 @@ private:
     TrafficExchange *waitingEntry();
     void append(const TrafficExchange &exchange);
     void settle(TrafficExchange &exchange);
+    void addStray(const QByteArray &bytes, qint64 wallMs);
     void writeRecorded(const QString &line);
 
     std::deque<TrafficExchange> entries;

@@ -42,13 +42,14 @@ const ValidatorReply idle = replyValue(Frames::reply({0x01}));
 const ValidatorReply stacked5 = replyValue(Frames::reply({0x10, 0, 5 << 3}));
 const ValidatorReply badIdle = replyValue(Frames::badChecksum(Frames::reply({0x02})));
 
-enum Kind { Send, SendNothing, Reply, BadReply, TimeOut };
+enum Kind { Send, SendNothing, Reply, BadReply, SecondOfARead, Dropped, Stray, TimeOut, PortLost };
 
 struct Event
 {
     Kind kind;
     int ms; // after noon
     ValidatorReply reply = idle;
+    const char *bytes = ""; // Dropped, Stray
 };
 
 struct RecordCase
@@ -56,7 +57,8 @@ struct RecordCase
     const char *name;
     QList<Event> events;
     const char *lastLine; // without its time
-    std::array<int, 5> counts; // frames, replies, no responses, bad checksums, extra replies
+    // frames, replies, no responses, bad checksums, framing failures, extra replies, stray bytes
+    std::array<qint64, 7> counts;
 };
 
 void PrintTo(const RecordCase &c, std::ostream *out)
@@ -81,14 +83,25 @@ TEST_P(TrafficRecordCases, LastLineAndCounts)
         case BadReply:
             record.addReply(e.reply, e.kind == Reply, noon + e.ms, e.ms);
             break;
+        case SecondOfARead:
+            record.addSecondReply(e.reply, noon + e.ms, e.ms);
+            break;
+        case Dropped:
+        case Stray:
+            record.addDropped(Frames::hex(e.bytes), e.kind == Dropped, e.kind == Stray, noon + e.ms);
+            break;
         case TimeOut:
             record.timeOut();
+            break;
+        case PortLost:
+            record.portLost();
             break;
         }
     }
     EXPECT_EQ(withoutTime(record.lines().last()), c.lastLine);
     const TrafficCounts &n = record.counts();
-    EXPECT_EQ((std::array{n.frames, n.replies, n.noResponses, n.badChecksums, n.extraReplies}),
+    EXPECT_EQ((std::array<qint64, 7>{n.frames, n.replies, n.noResponses, n.badChecksums,
+                                     n.framingFailures, n.extraReplies, n.strayBytes}),
               c.counts);
 }
 
@@ -99,46 +112,67 @@ INSTANTIATE_TEST_SUITE_P(
                            {{Send, 0}, {Reply, 21, stacked5}},
                            " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     21 ms  -             STACKED",
-                           {1, 1, 0, 0, 0}},
+                           {1, 1, 0, 0, 0, 0, 0}},
                 RecordCase{"NoReplyBeforeTheNextSend",
                            {{Send, 0}, {Send, 100}, {Reply, 120}, {Send, 200}, {TimeOut, 0}},
                            " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
                            "    <time>         -  -             -",
-                           {3, 1, 2, 0, 0}},
+                           {3, 1, 2, 0, 0, 0, 0}},
                 RecordCase{"StillWaiting",
                            {{Send, 0}},
                            " 02 08 10 7F 10 00 03 77                                               "
                            "    <time>         -  -             -            # no reply yet",
-                           {1, 0, 0, 0, 0}},
+                           {1, 0, 0, 0, 0, 0, 0}},
                 RecordCase{"BadChecksumStandsAsNoResponse",
                            {{Send, 0}, {BadReply, 15, badIdle}},
                            " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
                            "    <time>     15 ms  -             -            # bad checksum: 02 0B "
                            "20 02 00 00 00 00 00 03 28",
-                           {1, 0, 0, 1, 0}},
+                           {1, 0, 0, 1, 1, 0, 0}},
                 RecordCase{"GoodReplyAfterABadOne",
                            {{Send, 0}, {BadReply, 15, badIdle}, {Reply, 30, stacked5}},
                            " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     30 ms  -             STACKED",
-                           {1, 1, 0, 1, 0}},
+                           {1, 1, 0, 1, 1, 0, 0}},
                 RecordCase{"SecondReplyToOneFrame",
                            {{Send, 0}, {Reply, 20}, {Reply, 40, stacked5}},
                            "                               02 0B 20 10 00 28 00 00 00 03 13     5 "
                            "STD  <time>     40 ms  -             STACKED      # second reply",
-                           {1, 1, 0, 0, 1}},
-                RecordCase{"BadFrameBeforeAnyFrame",
+                           {1, 1, 0, 0, 0, 1, 0}},
+                RecordCase{"SecondReplyOfOneRead",
+                           {{Send, 0}, {Reply, 20}, {SecondOfARead, 20, stacked5}},
+                           "                               02 0B 20 10 00 28 00 00 00 03 13     5 "
+                           "STD  <time>     20 ms  -             STACKED      # second reply",
+                           {1, 1, 0, 0, 0, 1, 0}},
+                RecordCase{"BrokenReplyStandsWithItsFrame",
+                           {{Send, 0}, {Dropped, 10, idle, "02 0B 20 01 00 00 00 00"}, {TimeOut, 0}},
+                           " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
+                           "    <time>         -  -             -            # bad frame: 02 0B 20 "
+                           "01 00 00 00 00",
+                           {1, 0, 1, 0, 1, 0, 0}},
+                RecordCase{"StrayBytesStandWithTheReply",
+                           {{Send, 0}, {Stray, 21, idle, "55 AA"}, {Reply, 21, stacked5}},
+                           " 02 08 10 7F 10 00 03 77       02 0B 20 10 00 28 00 00 00 03 13     5 "
+                           "STD  <time>     21 ms  -             STACKED      # stray bytes: 55 AA",
+                           {1, 1, 0, 0, 0, 0, 2}},
+                RecordCase{"NoiseBeforeAnyFrame",
                            {{BadReply, 0,
                              replyValue(Frames::hex("02 0B 20 01 00 00 00 00 00 04 2A"))}},
-                           "                                     NO RESPONSE!  TIMEOUT             "
-                           "    <time>         -  -             -            # reply with no frame "
-                           "sent; bad frame: 02 0B 20 01 00 00 00 00 00 04 2A",
-                           {0, 0, 0, 0, 1}},
+                           "                                                                       "
+                           "    <time>         -  -             -            # stray bytes: 02 0B "
+                           "20 01 00 00 00 00 00 04 2A",
+                           {0, 0, 0, 0, 0, 0, 11}},
+                RecordCase{"PortLostWhileAFrameWaits",
+                           {{Send, 0}, {PortLost, 5}},
+                           " 02 08 10 7F 10 00 03 77             NO RESPONSE!  TIMEOUT             "
+                           "    <time>         -  -             -            # port lost",
+                           {1, 0, 1, 0, 0, 0, 0}},
                 RecordCase{"NothingSentBeforeTheFirstBuild",
                            {{SendNothing, 0}},
                            " 02 08 00 00 00 00 03 00                                               "
                            "    <time>         -  -             -            # nothing sent: no "
                            "frame built yet; no reply yet",
-                           {1, 0, 0, 0, 0}}),
+                           {1, 0, 0, 0, 0, 0, 0}}),
         [](const testing::TestParamInfo<RecordCase> &info) { return info.param.name; });
 
 TEST(TrafficRecord, TimesCarryTheirOffsetFromUtc)
