@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -274,6 +275,13 @@ QString printableValue(const QString &value)
 // write reports the system's reason ("No space left on device") before the file is dropped.
 bool saveSetupFile(const QString &path, const SetupSettings &settings, QString *error)
 {
+    // The save would put a file in place of the folder, pipe or device the path leads to.
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("Cannot save the settings to %1: not a regular file")
+                             .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     QSaveFile file(path);
     const QByteArray bytes = formatSetup(settings);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)

@@ -32,6 +32,9 @@
 #include "programrunner.h"
 
 #include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#endif
 #endif
 
 #include <gtest/gtest.h>
@@ -397,7 +400,7 @@ INSTANTIATE_TEST_SUITE_P(BothLayouts, TesterWindowTest, testing::Values(HighColo
 #ifdef Q_OS_UNIX
 // SETUP.INI as the operator left it, met by brisvel-run and by the tester's start, its window and
 // its close.
-enum class Found { File, Unreadable, Folder, NamedPipe, LinkToZero, Link, BackupBlocked };
+enum class Found { File, Unreadable, Folder, NamedPipe, Device, Link, BackupBlocked };
 
 struct SetupCase
 {
@@ -422,7 +425,7 @@ const SetupCase setupCases[] = {
         {"NamedPipe", Found::NamedPipe, "", true, 3,
          "brisvel-run: cannot read the settings %1: not a regular file but a named pipe\n",
          "not a regular file but a named pipe", ""},
-        {"LinkToDevZero", Found::LinkToZero, "", true, 3,
+        {"ZeroDevice", Found::Device, "", true, 3,
          "brisvel-run: cannot read the settings %1: not a regular file but a device\n",
          "not a regular file but a device", ""},
         {"DamagedWithItsBackupBlocked", Found::BackupBlocked,
@@ -479,8 +482,11 @@ TEST_P(SetupFileTest, EachProgramSaysWhatItCannotUseAndLeavesIt)
     case Found::NamedPipe:
         made = ::mkfifo(QFile::encodeName(path), 0600) == 0;
         break;
-    case Found::LinkToZero:
-        made = QFile::link("/dev/zero", path);
+    case Found::Device:
+        // A device of its own where this user may make one: a save through a link to /dev/zero
+        // would put a file in its place. Another user may not replace /dev/zero.
+        made = ::mknod(QFile::encodeName(path), S_IFCHR | 0666, makedev(1, 5)) == 0
+               || QFile::link("/dev/zero", path);
         break;
     case Found::Link:
         made = write(linked, c.bytes) && QFile::link(linked, path);
