@@ -7,6 +7,7 @@
 #include "frames.h"
 #include "memoryline.h"
 #include "openwindows.h"
+#include "printers.h"
 #include "setupfile.h"
 #include "startup.h"
 #include "statisticswindow.h"
@@ -445,6 +446,11 @@ const SetupCase setupCases[] = {
         {"LinkToAFile", Found::Link, "Sys.Color   = 1\r\nCom.Setting = 4\r\nPoll.Rate   = 250\r\n",
          false, 2, "\"interval\":250", "", "1 4 250 1 2 5 10 20 50 100 1 1 1 1 1 1 1"},
 };
+
+void PrintTo(const SetupCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
 
 // What stands at `path`, and a regular file's bytes.
 QString pathState(const QString &path)
