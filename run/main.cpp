@@ -1,4 +1,5 @@
 #include "conformancesession.h"
+#include "fileaccess.h"
 #include "headlessrun.h"
 #include "qtserialline.h"
 #include "runoptions.h"
@@ -58,10 +59,9 @@ int main(int argc, char *argv[])
 
     // The report's file is opened before the run, so that a wrong path stops it at once.
     QFile report(options->reportPath);
-    if (!options->reportPath.isEmpty()
-        && !report.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    if (QString reason; !options->reportPath.isEmpty() && !openTextForWriting(report, &reason)) {
         printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
-                                  .arg(options->reportPath, report.errorString()));
+                                  .arg(options->reportPath, reason));
         return HeadlessRun::UsageError;
     }
 

@@ -1,6 +1,7 @@
 #include "runoptions.h"
 
 #include "comport.h"
+#include "fileaccess.h"
 #include "numbers.h"
 #include "setupfile.h"
 #include "testermodel.h"
@@ -96,10 +97,19 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
 
     RunOptions options;
     options.dataFolder = parser.isSet(dataFolderName) ? parser.value(dataFolderName) : dataFolder();
+    if (const QString problem = folderProblem(options.dataFolder); !problem.isEmpty()) {
+        *error = QStringLiteral("--data-folder: %1").arg(problem);
+        return std::nullopt;
+    }
     const QString setupPath = setupFilePath(options.dataFolder);
     SetupSettings settings;
-    if (const std::optional<QString> text = loadSetupFile(setupPath))
+    QString unreadable;
+    if (const std::optional<QString> text = loadSetupFile(setupPath, &unreadable)) {
         settings = parseSetupText(*text, HighColour);
+    } else if (!unreadable.isEmpty()) {
+        *error = QStringLiteral("cannot read the settings %1: %2").arg(setupPath, unreadable);
+        return std::nullopt;
+    }
     options.interval = settings.pollRate;
     options.channelValues = settings.channelValues;
     options.channelStates = settings.channelStates;
@@ -119,7 +129,7 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
                          ? QStringLiteral("--interval needs a poll interval from 30 to 65535 ms")
                          : QStringLiteral("%1: Poll.Rate \"%2\" is not a poll interval from 30 "
                                           "to 65535 ms: give --interval MS")
-                                   .arg(setupPath, options.interval);
+                                   .arg(setupPath, printableValue(options.interval));
         return std::nullopt;
     }
     // The whole number the run polls at, so that the run reads it as it was read here.

@@ -1,5 +1,6 @@
 #include "comport.h"
 #include "console.h"
+#include "fileaccess.h"
 #include "linereader.h"
 #include "notefeeder.h"
 #include "portlink.h"
@@ -13,7 +14,6 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTime>
@@ -186,8 +186,8 @@ int main(int argc, char *argv[])
     if (comNumber > 0) {
         const QString folder = parser.isSet(dataFolderOption) ? parser.value(dataFolderOption)
                                                               : dataFolder();
-        if (!QFileInfo(folder).isDir())
-            return failWith(QStringLiteral("--data-folder: %1 is not a folder").arg(folder));
+        if (const QString problem = folderProblem(folder); !problem.isEmpty())
+            return failWith(QStringLiteral("--data-folder: %1").arg(problem));
         if (!portLink.create(comNumber, folder, devicePath, &errorText))
             return failWith(errorText);
     }

@@ -1,13 +1,16 @@
 #include "recordreplay.h"
 
+#include "fileaccess.h"
 #include "recordlayout.h"
+#include "trafficlines.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 namespace {
 
 constexpr int replyLength = 11;
+// Some 400,000 exchanges: a record longer than that is refused rather than replayed in part.
+constexpr qint64 longestRecord = 64 * 1024 * 1024;
 
 // brisvel-run's output ends with its summary, as text or as JSON.
 bool summaryStarts(const QString &line)
@@ -30,26 +33,45 @@ QByteArray hexWords(const QString &text, int count)
 }
 
 // The bytes of a frame that was not a good reply, kept in the remarks; empty when there are none.
-QByteArray badFrame(const QString &remarks)
+// False when a remark names such a frame but its bytes are not there whole.
+bool badFrame(const QString &remarks, QByteArray *bytes)
 {
     for (const QString &remark :
          {RecordLayout::badChecksumRemark(), RecordLayout::badFrameRemark()}) {
-        if (const qsizetype at = remarks.indexOf(remark); at >= 0)
-            return hexWords(remarks.mid(at + remark.size()), replyLength);
+        if (const qsizetype at = remarks.indexOf(remark); at >= 0) {
+            *bytes = hexWords(remarks.mid(at + remark.size()), replyLength);
+            return !bytes->isEmpty();
+        }
     }
-    return {};
+    return true;
+}
+
+// The reply of the reply column: its 11 bytes, or none when the column is blank (no reply yet)
+// or holds the no-response line. False for anything else, such as a column cut short.
+bool columnReply(const QString &column, QByteArray *bytes)
+{
+    const QString text = column.trimmed();
+    if (text.isEmpty() || text == noResponseLine().trimmed())
+        return true;
+    *bytes = hexWords(text, replyLength);
+    return !bytes->isEmpty();
 }
 
 } // namespace
 
 bool RecordReplay::load(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    const FileRead read = readRegularFile(path, longestRecord);
+    if (read.outcome != FileRead::Read || read.cut) {
+        const QString reason = read.outcome == FileRead::Missing ? QStringLiteral("no such file")
+                               : read.cut ? QStringLiteral("longer than the 64 MiB a replay takes")
+                                          : read.reason;
+        *error = QStringLiteral("%1: %2").arg(path, reason);
         return false;
     }
-    if (!parse(QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')), error)) {
+    // Lines end in LF, or CR LF where the record went through a Windows program.
+    const QString text = QString::fromUtf8(read.bytes).remove(QLatin1Char('\r'));
+    if (!parse(text.split(QLatin1Char('\n')), error)) {
         *error = QStringLiteral("%1: %2").arg(path, *error);
         return false;
     }
@@ -72,24 +94,33 @@ bool RecordReplay::parse(const QStringList &lines, QString *error)
         if (remarks.contains(nothingSentRemark()))
             continue;
 
-        QByteArray reply = badFrame(remarks);
-        const QString column = line.mid(replyStart, replyWidth);
-        if (reply.isEmpty() && column.startsWith(QStringLiteral(" 02 ")))
-            reply = hexWords(column, replyLength);
-
         const QString sent = line.left(sentWidth);
-        if (sent.trimmed().isEmpty()) {
+        const bool ownFrame = !sent.trimmed().isEmpty();
+        const QByteArray command = ownFrame ? hexWords(sent, commandLength) : QByteArray();
+        if (ownFrame && command.isEmpty()) {
+            *error = QStringLiteral("line %1 is not a line of a traffic record").arg(i + 1);
+            return false;
+        }
+        // A reply column damaged or cut short would otherwise replay as no response.
+        QByteArray reply;
+        if (!badFrame(remarks, &reply)
+            || (reply.isEmpty() && !columnReply(line.mid(replyStart, replyWidth), &reply))) {
+            *error = QStringLiteral("line %1: its reply is neither blank, nor the no-response "
+                                    "line, nor 11 bytes")
+                             .arg(i + 1);
+            return false;
+        }
+        if (!ownFrame) {
             // A reply with no frame of its own follows the frame before; none precedes the first.
             if (!parsed.isEmpty() && !reply.isEmpty())
                 parsed.last().laterReplies << reply;
             continue;
         }
-        const QByteArray command = hexWords(sent, commandLength);
-        if (command.isEmpty()) {
-            *error = QStringLiteral("line %1 is not a line of a traffic record").arg(i + 1);
-            return false;
-        }
         parsed.append({command, reply, {}});
+    }
+    if (parsed.isEmpty()) {
+        *error = QStringLiteral("no exchange to replay");
+        return false;
     }
     steps = parsed;
     next = 0;

@@ -12,9 +12,12 @@
 class RecordReplay : public ReplySource
 {
 public:
+    // Only a regular file, of at most 64 MiB: a named pipe or a device is never opened.
     bool load(const QString &path, QString *error);
     // The lines of a record, as saved or as brisvel-run prints them; lines starting with '#' and
-    // blank lines are skipped, and so is the runner's summary after the record.
+    // blank lines are skipped, and so is the runner's summary after the record. A line that
+    // would not replay as recorded (a column cut short or damaged) and a record with no exchange
+    // are refused.
     bool parse(const QStringList &lines, QString *error);
 
     int frames() const { return int(steps.size()); }

@@ -251,10 +251,26 @@ void TesterWindow::wireControls()
 void TesterWindow::openWindow()
 {
     SetupSettings settings;
-    if (const std::optional<QString> text = loadSetupFile(setupPath)) {
+    std::optional<QString> text;
+    setupRefusal = setupFileRefusal(setupPath, &text);
+    if (text) {
         settings = parseSetupText(*text, displayProfile());
     } else {
         setDisplayProfile(layout());
+    }
+    if (!setupRefusal.isEmpty()) {
+        // After the window shows, so that the box stands over it.
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    messageShower()(this, QStringLiteral("Settings Not Read"),
+                                    QStringLiteral("Cannot use the settings file %1: %2. The "
+                                                   "window opens with the default settings and "
+                                                   "leaves the file as it is.")
+                                            .arg(QDir::toNativeSeparators(setupPath), setupRefusal),
+                                    QString());
+                },
+                Qt::QueuedConnection);
     }
     for (int i = 0; i < channelCount; ++i) {
         Check1[i]->setText(settings.channelValues[i]);
@@ -293,6 +309,14 @@ void TesterWindow::closeEvent(QCloseEvent *event)
 
 void TesterWindow::saveSettings()
 {
+    if (!setupRefusal.isEmpty()) {
+        messageShower()(nullptr, QStringLiteral("Settings Not Saved"),
+                        QStringLiteral("The settings were not saved to %1, which is left as it "
+                                       "was: %2.")
+                                .arg(QDir::toNativeSeparators(setupPath), setupRefusal),
+                        QString());
+        return;
+    }
     SetupSettings settings;
     settings.displayProfile = displayProfile();
     settings.comPort = testerModel->members().comPort;

@@ -32,7 +32,8 @@ class MAIN256;
 
 // The tester window, in either layout: the controls of the form, wired to the model that holds
 // the conversation. Opening it loads SETUP.INI from the data folder; closing it saves the file
-// and ends the program.
+// and ends the program. A file it could not use it says so about at the opening, and never
+// writes over.
 class TesterWindow : public QWidget, public ChannelValues
 {
     Q_OBJECT
@@ -105,6 +106,7 @@ private:
     QPointer<StatisticsWindow> statisticsWindow;
     QString fileFolder; // where the last traffic file was written, else the documents folder
     QString setupPath;
+    QString setupRefusal; // why SETUP.INI was neither read nor is to be written; empty: it may be
     QPointer<AboutWindow> about;
     QList<QPointer<QWidget>> otherWindows; // the program's other windows, in the order shown
     bool closing = false;

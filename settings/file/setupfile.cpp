@@ -1,10 +1,12 @@
 #include "setupfile.h"
 
+#include "fileaccess.h"
 #include "numbers.h"
 #include "wholewrite.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -15,6 +17,8 @@ constexpr int prefixKeyWidth = 12;
 
 // Positions in a settings text are 16-bit, which bounds the text the format provides for.
 constexpr qsizetype readableLength = 32767;
+// What is read of a file: more than the format's bound, so that a longer file is seen as such.
+constexpr qint64 readLimit = 64 * 1024;
 
 const char *const keys[lineCount] = {
         "Sys.Color", "Com.Setting", "Poll.Rate", "1st.Value", "2nd.Value", "3rd.Value",
@@ -27,26 +31,36 @@ struct LineSpan
     qsizetype next; // where the following line starts
 };
 
-// A bare LF ends a line as well as CR LF does, so files saved by an editor with Unix line ends
-// still read; a CR elsewhere is part of the text.
+// CR LF, a bare LF and a bare CR each end a line, so that a file saved by an editor with Unix or
+// old Mac line ends still reads.
 LineSpan firstLine(const QString &text)
 {
-    const qsizetype lf = text.indexOf(QLatin1Char('\n'));
-    if (lf < 0)
-        return {text.size(), text.size()};
-    const bool crBefore = lf > 0 && text.at(lf - 1) == QLatin1Char('\r');
-    return {crBefore ? lf - 1 : lf, lf + 1};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\n'))
+            return {i, i + 1};
+        if (text.at(i) == QLatin1Char('\r')) {
+            const bool lfAfter = i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n');
+            return {i, lfAfter ? i + 2 : i + 1};
+        }
+    }
+    return {text.size(), text.size()};
 }
 
-// Only lines that end within the first 32,767 characters are read: a longer file is damaged, so
-// a line reaching past that bound is taken as missing rather than cut short, while the lines
-// before it keep their values.
+// An editor may begin a file with the UTF-8 byte-order mark, which reads as these three 8-bit
+// characters; it is not part of the first key.
+constexpr QLatin1String byteOrderMark("\xef\xbb\xbf");
+
+// Only lines that end within the first 32,767 characters after a byte-order mark are read: a
+// longer file is damaged, so a line reaching past that bound is taken as missing rather than
+// cut short, while the lines before it keep their values.
 QString readablePart(const QString &text)
 {
-    if (text.size() <= readableLength)
-        return text;
-    QString part = text.left(readableLength);
-    part.truncate(part.lastIndexOf(QLatin1Char('\n')) + 1);
+    QString part = text.startsWith(byteOrderMark) ? text.mid(byteOrderMark.size()) : text;
+    if (part.size() <= readableLength)
+        return part;
+    part.truncate(readableLength);
+    part.truncate(qMax(part.lastIndexOf(QLatin1Char('\n')), part.lastIndexOf(QLatin1Char('\r')))
+                  + 1);
     return part;
 }
 
@@ -194,14 +208,21 @@ QByteArray formatSetup(const SetupSettings &settings)
     return file;
 }
 
+bool isSettingsText(const QString &text)
+{
+    return text.contains(QLatin1String("Sys.Color"));
+}
+
 DisplayProfile readStartupProfile(const QString &path)
 {
+    // A file that cannot be read is left alone: it may be the operator's, whole.
     const std::optional<QString> text = loadSetupFile(path);
     if (!text)
         return ProfileNotChosen;
-    if (!text->contains(QLatin1String("Sys.Color"))) {
+    if (!isSettingsText(*text)) {
         // Not a settings file the program can read, but perhaps one the operator wants back.
-        const QString backup = path + QStringLiteral(".bak");
+        // When it cannot be moved, it stays, and the tester window leaves it alone.
+        const QString backup = setupBackupPath(path);
         QFile::remove(backup);
         QFile::rename(path, backup);
         return ProfileNotChosen;
@@ -213,12 +234,40 @@ DisplayProfile readStartupProfile(const QString &path)
     return ProfileNotChosen;
 }
 
-std::optional<QString> loadSetupFile(const QString &path)
+std::optional<QString> loadSetupFile(const QString &path, QString *unreadable)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const FileRead read = readRegularFile(path, readLimit);
+    if (read.outcome == FileRead::Refused && unreadable)
+        *unreadable = read.reason;
+    if (read.outcome != FileRead::Read)
         return std::nullopt;
-    return QString::fromLatin1(file.readAll());
+    return QString::fromLatin1(read.bytes);
+}
+
+QString setupFileRefusal(const QString &path, std::optional<QString> *text)
+{
+    QString refusal;
+    *text = loadSetupFile(path, &refusal);
+    if (*text && !isSettingsText(**text)) {
+        text->reset();
+        refusal = QStringLiteral("it holds no Sys.Color, so it is no settings file of this "
+                                 "program, and it could not be moved aside to %1")
+                          .arg(QDir::toNativeSeparators(setupBackupPath(path)));
+    }
+    return refusal;
+}
+
+QString printableValue(const QString &value)
+{
+    QString shown;
+    for (const QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u < 0xa0))
+            shown += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 // Written through a temporary file in the same folder, so a failed or interrupted save leaves
@@ -226,6 +275,13 @@ std::optional<QString> loadSetupFile(const QString &path)
 // write reports the system's reason ("No space left on device") before the file is dropped.
 bool saveSetupFile(const QString &path, const SetupSettings &settings, QString *error)
 {
+    // The save would put a file in place of the folder, pipe or device the path leads to.
+    if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+        if (error)
+            *error = QStringLiteral("Cannot save the settings to %1: not a regular file")
+                             .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     QSaveFile file(path);
     const QByteArray bytes = formatSetup(settings);
     const bool written = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
@@ -245,4 +301,9 @@ QString setupFilePath(const QString &folder)
 {
     // QDir joins without doubling the separator when the folder is a drive's root.
     return QDir(folder).filePath(QStringLiteral("SETUP.INI"));
+}
+
+QString setupBackupPath(const QString &path)
+{
+    return path + QStringLiteral(".bak");
 }

@@ -21,7 +21,8 @@ public:
     Startup(const QString &dataFolder, OpenTester openTester, QObject *parent = nullptr);
 
     // A saved profile opens the tester window before this returns; otherwise the chooser is
-    // shown. A file without "Sys.Color" is moved to SETUP.INI.bak first.
+    // shown. A file without "Sys.Color" is moved to SETUP.INI.bak first; one that cannot be read
+    // is left as it is, for the tester window to report.
     void start();
 
 signals:

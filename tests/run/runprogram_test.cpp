@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 // brisvel-run as a test rig starts it, against the simulated validator in this process.
 namespace {
 
@@ -95,6 +99,55 @@ TEST_F(RunProgramTest, TheSettingsFileMeansTheSameInEveryLocale)
             values << QString::number(channel.toObject()["value"].toInt());
         EXPECT_EQ(values.join(' '), "1 2 1000 10 20 50 2");
         EXPECT_EQ(run.summary()["interval"].toInt(), 250);
+    }
+}
+
+// Paths are what they say: the data folder must be one, and a report to a named pipe that nothing
+// reads is refused rather than waited on. A pipe with a reader, standard output and a full disk
+// are written as files are.
+TEST_F(RunProgramTest, PathsAreWhatTheySay)
+{
+    const QString plain = dir.filePath("plain");
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_TRUE(QFile(plain).open(QIODevice::WriteOnly));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe), 0600), 0);
+    const struct
+    {
+        QString folder;
+        QString report;
+        bool readPipe;
+        int exitCode;
+        QString error; // all of standard error
+    } cases[] = {
+            {"/no/such/folder", "", false, 3,
+             "brisvel-run: --data-folder: /no/such/folder does not exist\n"},
+            {plain, "", false, 3, "brisvel-run: --data-folder: " + plain + " is not a folder\n"},
+            {dir.path(), pipe, false, 3,
+             "brisvel-run: cannot write the report " + pipe
+                     + ": a named pipe that no program reads\n"},
+            {dir.path(), pipe, true, 0, ""},
+            {dir.path(), "/dev/stdout", false, 0, ""},
+            {dir.path(), "/dev/full", false, 4,
+             "brisvel-run: cannot write the report /dev/full: No space left on device\n"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.folder + " " + c.report));
+        const int reader = c.readPipe ? ::open(QFile::encodeName(pipe), O_RDONLY | O_NONBLOCK) : -1;
+        QStringList arguments{"--com", "1", "--polls", "1", "--interval", "100"};
+        if (!c.report.isEmpty())
+            arguments << "--report" << c.report;
+        RunProgram run(c.folder, arguments);
+        EXPECT_EQ(run.finish(), c.exitCode) << qPrintable(run.err);
+        EXPECT_EQ(run.err, c.error);
+        QByteArray report(4096, 0);
+        if (reader >= 0) {
+            report.truncate(qMax<qsizetype>(0, ::read(reader, report.data(), report.size())));
+            ::close(reader);
+        } else {
+            report = run.out.toUtf8();
+        }
+        EXPECT_EQ(report.contains("\nResult: every frame was answered (exit status 0)\n"),
+                  c.exitCode == 0)
+                << report.constData();
     }
 }
 

@@ -1,5 +1,6 @@
 #include "frames.h"
 #include "headlessrun.h"
+#include "printers.h"
 #include "programrunner.h"
 #include "qtserialline.h"
 #include "recordreplay.h"
@@ -89,13 +90,33 @@ TEST(RecordReplay, AnswersAsRecorded)
     }
 }
 
+// A record that cannot be replayed as it was recorded is refused, naming its first wrong line.
 TEST(RecordReplay, SaysWhichLineIsNotARecordLineAndCountsWhatWasPlayed)
 {
+    const QString reply = QStringLiteral("line 2: its reply is neither blank, nor the no-response "
+                                         "line, nor 11 bytes");
+    const std::pair<QStringList, QString> refused[] = {
+            {{recordLine(sentAck0, idleAck0), "whatever this is, it is long"},
+             "line 2 is not a line of a traffic record"},
+            {{recordLine(sentAck0, idleAck0), recordLine(sentAck1, idleAck1).left(50)}, reply},
+            {{recordLine(sentAck0, idleAck0), recordLine(sentAck1, " 02 0B 21 01 00 00 00 0")},
+             reply},
+            {{recordLine(sentAck0, idleAck0), recordLine(sentAck1, "       NO RESPONSE!")}, reply},
+            {{recordLine(sentAck0, idleAck0),
+              recordLine(sentAck1, noResponse, "bad checksum: 02 0B 21 01 00")},
+             reply},
+            {{recordLine("", idleAck0, "reply with no frame sent"), recordLine("", "02 0B")}, reply},
+            {{}, "no exchange to replay"},
+            {{"# a bench in Lyon", "",
+              recordLine(" 02 08 00 00 00 00 03 00    ", "",
+                         "nothing sent: no frame built yet; no reply yet")},
+             "no exchange to replay"}};
     RecordReplay replay;
     QString error;
-    EXPECT_FALSE(
-            replay.parse({recordLine(sentAck0, idleAck0), "whatever this is, it is long"}, &error));
-    EXPECT_EQ(error, "line 2 is not a line of a traffic record");
+    for (const auto &[lines, why] : refused) {
+        EXPECT_FALSE(replay.parse(lines, &error)) << qPrintable(lines.join('\n'));
+        EXPECT_EQ(error, why) << qPrintable(lines.join('\n'));
+    }
     EXPECT_FALSE(replay.load(QTemporaryDir().filePath("missing.txt"), &error));
     EXPECT_TRUE(error.contains("missing.txt: ")) << qPrintable(error);
 

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -130,6 +131,10 @@ TEST(SimulatorProgram, BadOptionsEndWithAReason)
 {
     QTemporaryDir dir;
     writeFile(dir.filePath("notes.txt"), "Polled every 100 ms at the bench in Lyon\n");
+    writeFile(dir.filePath("comments.txt"), "# the bench in Lyon\n\n");
+    writeFile(dir.filePath("plain"), {});
+    const QString pipe = dir.filePath("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe), 0600), 0);
     const std::pair<QStringList, QString> cases[] = {
             {{}, ""},
             {{"--pty", "--com", "3"}, ""},
@@ -140,9 +145,15 @@ TEST(SimulatorProgram, BadOptionsEndWithAReason)
             {{"--pty", "--seed", "-1"}, ""},
             {{"--pty", "--script", "/nonexistent/script"}, ""},
             {{"--device", "/nonexistent/tty"}, ""},
-            {{"--com", "3", "--data-folder", "/nonexistent/data"}, ""},
+            {{"--com", "3", "--data-folder", "/nonexistent/data"},
+             "--data-folder: /nonexistent/data does not exist"},
+            {{"--com", "3", "--data-folder", dir.filePath("plain")}, "plain is not a folder"},
             {{"--pty", "--replay", dir.filePath("notes.txt")},
              "notes.txt: line 1 is not a line of a traffic record"},
+            {{"--pty", "--replay", dir.filePath("comments.txt")},
+             "comments.txt: no exchange to replay"},
+            {{"--pty", "--replay", pipe}, "pipe: not a regular file but a named pipe"},
+            {{"--pty", "--replay", "/dev/zero"}, "/dev/zero: not a regular file but a device"},
             {{"--pty", "--replay", dir.filePath("notes.txt"), "--script", dir.filePath("s")},
              "--replay plays the record alone"}};
     for (const auto &[arguments, error] : cases) {

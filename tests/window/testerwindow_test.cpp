@@ -1,11 +1,15 @@
 #include "aboutwindow.h"
+#include "colorsheme.h"
+#include "comport.h"
 #include "configdialog.h"
 #include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
 #include "openwindows.h"
+#include "printers.h"
 #include "setupfile.h"
+#include "startup.h"
 #include "statisticswindow.h"
 #include "testerwindow.h"
 #include "trafficlogview.h"
@@ -25,13 +29,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#include "programrunner.h"
+
+#include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#endif
+#endif
+
 #include <gtest/gtest.h>
 
 namespace {
 
 // SETUP.INI holding these values, blank-separated in the file's order: layout, port, poll
 // rate, the seven note values and the seven channel states.
-QByteArray setupFile(const char *values)
+QByteArray setupFile(const QByteArray &values)
 {
     QList<QByteArray> keys{"Sys.Color  ", "Com.Setting", "Poll.Rate  "};
     for (const char *kind : {"Value  ", "Check  "}) {
@@ -39,7 +52,7 @@ QByteArray setupFile(const char *values)
             keys << nth + QByteArray(kind);
     }
     QByteArray file;
-    const QList<QByteArray> words = QByteArray(values).split(' ');
+    const QList<QByteArray> words = values.split(' ');
     for (int i = 0; i < words.size(); ++i)
         file += keys[i] + " = " + words[i] + "\r\n";
     return file;
@@ -394,5 +407,175 @@ INSTANTIATE_TEST_SUITE_P(BothLayouts, TesterWindowTest, testing::Values(HighColo
                          [](const auto &info) {
                              return info.param == Colour256 ? "MAIN256" : "MAIN64K";
                          });
+
+#ifdef Q_OS_UNIX
+// SETUP.INI as the operator left it, met by brisvel-run and by the tester's start, its window and
+// its close.
+enum class Found { File, Unreadable, Folder, NamedPipe, Device, Link, BackupBlocked };
+
+struct SetupCase
+{
+    const char *name;
+    Found found;
+    QByteArray bytes; // the file's, or the linked file's
+    bool chooser; // start-up asks for the layout; 256 colour is chosen
+    int runnerExit;
+    const char *runner; // exit 3: all of standard error; else part of the output. %1: the path
+    const char *why; // the window's reason to leave the file alone; empty: it uses the file
+    QByteArray saved; // the values saved at close, as setupFile takes them; empty: none saved
+};
+
+const SetupCase setupCases[] = {
+        {"Unreadable", Found::Unreadable,
+         "Sys.Color   = 1\r\nCom.Setting = 4\r\nPoll.Rate   = 250\r\n; the bench by the door\r\n",
+         true, 3, "brisvel-run: cannot read the settings %1: Permission denied\n",
+         "Permission denied", ""},
+        {"Folder", Found::Folder, "", true, 3,
+         "brisvel-run: cannot read the settings %1: not a regular file but a folder\n",
+         "not a regular file but a folder", ""},
+        {"NamedPipe", Found::NamedPipe, "", true, 3,
+         "brisvel-run: cannot read the settings %1: not a regular file but a named pipe\n",
+         "not a regular file but a named pipe", ""},
+        {"ZeroDevice", Found::Device, "", true, 3,
+         "brisvel-run: cannot read the settings %1: not a regular file but a device\n",
+         "not a regular file but a device", ""},
+        {"DamagedWithItsBackupBlocked", Found::BackupBlocked,
+         "Com.Setting 4\r\nthe bench by the door\r\n", true, 2, "\"interval\":100",
+         "it holds no Sys.Color, so it is no settings file of this program, and it could not be "
+         "moved aside to %1.bak",
+         ""},
+        {"CrLineEnds", Found::File, "Sys.Color   = 1\rCom.Setting = 4\rPoll.Rate   = 250\r", false,
+         2, "\"interval\":250", "", "1 4 250 1 2 5 10 20 50 100 1 1 1 1 1 1 1"},
+        {"ByteOrderMark", Found::File, "\xef\xbb\xbfPoll.Rate   = 250\r\nSys.Color   = 1\r\n",
+         false, 2, "\"interval\":250", "", "1 1 250 1 2 5 10 20 50 100 1 1 1 1 1 1 1"},
+        {"ControlCharactersInAValue", Found::File,
+         QByteArrayLiteral("Sys.Color   = 1\r\nPoll.Rate   = 2\0\x1b[2J\r\n"), false, 3,
+         "brisvel-run: %1: Poll.Rate \"2\\x00\\x1b[2J\" is not a poll interval from 30 to 65535 "
+         "ms: give --interval MS\n",
+         "", QByteArrayLiteral("1 1 2\0\x1b[2J 1 2 5 10 20 50 100 1 1 1 1 1 1 1")},
+        {"LinkToAFile", Found::Link, "Sys.Color   = 1\r\nCom.Setting = 4\r\nPoll.Rate   = 250\r\n",
+         false, 2, "\"interval\":250", "", "1 4 250 1 2 5 10 20 50 100 1 1 1 1 1 1 1"},
+};
+
+void PrintTo(const SetupCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+// What stands at `path`, and a regular file's bytes.
+QString pathState(const QString &path)
+{
+    const QFileInfo info(path);
+    QFile file(path);
+    return info.isSymLink()                              ? "link to " + info.symLinkTarget()
+           : info.isDir()                                ? QString("folder")
+           : info.isFile() && file.open(QFile::ReadOnly) ? "file " + file.readAll().toHex()
+                                                         : QString("other");
+}
+
+class SetupFileTest : public testing::TestWithParam<SetupCase>
+{ };
+
+TEST_P(SetupFileTest, EachProgramSaysWhatItCannotUseAndLeavesIt)
+{
+    const SetupCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString path = setupFilePath(dir.path());
+    const QString linked = dir.filePath("mine.ini");
+    const auto write = [](const QString &name, const QByteArray &bytes) {
+        QFile file(name);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    };
+    bool made = false;
+    switch (c.found) {
+    case Found::File:
+    case Found::Unreadable:
+        made = write(path, c.bytes);
+        break;
+    case Found::Folder:
+        made = QDir(dir.path()).mkdir("SETUP.INI");
+        break;
+    case Found::NamedPipe:
+        made = ::mkfifo(QFile::encodeName(path), 0600) == 0;
+        break;
+    case Found::Device:
+        // A device of its own where this user may make one: a save through a link to /dev/zero
+        // would put a file in its place. Another user may not replace /dev/zero.
+        made = ::mknod(QFile::encodeName(path), S_IFCHR | 0666, makedev(1, 5)) == 0
+               || QFile::link("/dev/zero", path);
+        break;
+    case Found::Link:
+        made = write(linked, c.bytes) && QFile::link(linked, path);
+        break;
+    case Found::BackupBlocked:
+        made = write(path, c.bytes) && QDir(dir.path()).mkdir("SETUP.INI.bak");
+        break;
+    }
+    ASSERT_TRUE(made);
+    const QString before = pathState(path);
+    if (c.found == Found::Unreadable) {
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::WriteOwner));
+        if (QFile file(path); file.open(QIODevice::ReadOnly))
+            GTEST_SKIP() << "this user reads a file of mode 200";
+    }
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports")
+                && QFile::link(dir.filePath("gone"), comPortLink(9, dir.path())));
+    ProgramRunner run(RUN_PATH,
+                      {"--com", "9", "--polls", "1", "--json", "--data-folder", dir.path()});
+    EXPECT_EQ(run.finish(), c.runnerExit) << qPrintable(run.err);
+    const QString runner = QString(c.runner).replace("%1", path);
+    if (c.runnerExit == 3)
+        EXPECT_EQ(run.err, runner);
+    else
+        EXPECT_TRUE(run.out.contains(runner)) << qPrintable(run.out);
+
+    setDisplayProfile(ProfileNotChosen);
+    QStringList messages;
+    TesterWindow::setMessageShower([&](QWidget *, const QString &title, const QString &text,
+                                       const QString &) { messages << title + ": " + text; });
+    MemoryLine line;
+    std::unique_ptr<TesterWindow> window;
+    Startup startup(dir.path(), [&](DisplayProfile layout) {
+        window = std::make_unique<TesterWindow>(layout, dir.path(), &line);
+        window->show();
+    });
+    startup.start();
+    EXPECT_EQ(window == nullptr, c.chooser);
+    if (!window) {
+        ASSERT_TRUE(QTest::qWaitFor([] { return openWindows<ColorSheme>().size() == 1; }));
+        openWindows<ColorSheme>().first()->findChild<QPushButton *>("Command1_1")->click();
+        ASSERT_TRUE(window);
+    }
+    QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall); // the box at the start
+    window->close();
+    TesterWindow::setMessageShower({});
+    const QString why = QString(c.why).replace("%1", path);
+    EXPECT_EQ(messages,
+              why.isEmpty()
+                      ? QStringList()
+                      : QStringList({"Settings Not Read: Cannot use the settings file " + path
+                                             + ": " + why
+                                             + ". The window opens with the default settings "
+                                               "and leaves the file as it is.",
+                                     "Settings Not Saved: The settings were not saved to " + path
+                                             + ", which is left as it was: " + why + "."}));
+
+    if (c.found == Found::Unreadable) {
+        ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    }
+    if (c.saved.isEmpty()) {
+        EXPECT_EQ(pathState(path), before);
+    } else {
+        QFile file(c.found == Found::Link ? linked : path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), setupFile(c.saved));
+        EXPECT_EQ(QFileInfo(path).isSymLink(), c.found == Found::Link);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Found, SetupFileTest, testing::ValuesIn(setupCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+#endif
 
 } // namespace

@@ -60,28 +60,32 @@ TEST(SetupFile, AWindowWithoutAFileWritesThe296BytesAndReadsThemBack)
     ASSERT_TRUE(saveSetupFile(path, SetupSettings::defaults(Colour256), nullptr));
     EXPECT_EQ(fileBytes(path), defaultFile);
     const SetupSettings read = parseSetupText(*loadSetupFile(path), Colour256);
-    ASSERT_TRUE(writeFile(path, QByteArray(1000, 'x')) && saveSetupFile(path, read, nullptr));
+    ASSERT_TRUE(writeFile(path, QByteArray(100000, 'x')));
+    EXPECT_EQ(loadSetupFile(path)->size(), 65536) << "read up to a bound";
+    ASSERT_TRUE(saveSetupFile(path, read, nullptr));
     EXPECT_EQ(fileBytes(path), defaultFile);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList("SETUP.INI"));
 }
 
 TEST(SetupFile, EveryValueSurvivesARoundTrip)
 {
-    // Texts keep blanks, a lone CR and 8-bit characters; states keep a greyed 2.
-    const QByteArray file = "Sys.Color   = 1\r\nCom.Setting = -3\r\nPoll.Rate   =  2\r5\xe9 \r\n"
+    // Texts keep blanks, tabs and 8-bit characters; states keep a greyed 2.
+    const QByteArray file = "Sys.Color   = 1\r\nCom.Setting = -3\r\nPoll.Rate   =  2\t5\xe9 \r\n"
                             "1st.Value   = 0\r\n2nd.Value   = -7\r\n3rd.Value   = 2147483647\r\n"
                             "4th.Value   = 1000\r\n5th.Value   = 5\r\n6th.Value   = 6\r\n"
                             "7th.Value   = 7\r\n1st.Check   = 0\r\n2nd.Check   = 2\r\n"
                             "3rd.Check   = 1\r\n4th.Check   = 0\r\n5th.Check   = 0\r\n"
                             "6th.Check   = 1\r\n7th.Check   = 0\r\n";
     const SetupSettings read = parseSetupText(QString::fromLatin1(file), HighColour);
-    EXPECT_EQ(read.pollRate, QString::fromLatin1(" 2\r5\xe9 "));
+    EXPECT_EQ(read.pollRate, QString::fromLatin1(" 2\t5\xe9 "));
     EXPECT_EQ(formatSetup(read), file);
     // Reading takes a text back only up to its line end; written whole, it would shift later lines.
     SetupSettings settings = SetupSettings::defaults(Colour256);
     settings.pollRate = "12\r\n34";
     settings.channelValues[0] = "5\n6";
-    EXPECT_EQ(formatSetup(settings), withLine(4, "5", withLine(3, "12")).toLatin1());
+    settings.channelValues[1] = "7\r8";
+    EXPECT_EQ(formatSetup(settings),
+              withLine(5, "7", withLine(4, "5", withLine(3, "12"))).toLatin1());
 }
 
 TEST(SetupFile, ReadNextSettingSkipsOneCharacterAfterTheFirstEquals)
@@ -91,8 +95,8 @@ TEST(SetupFile, ReadNextSettingSkipsOneCharacterAfterTheFirstEquals)
             {"Poll.Rate   =  250 \r\n", " 250 ", ""},
             {"A= x=y\r\nB= 1\r\n", "x=y", "B= 1\r\n"},
             {"A= v\nB= 1\n", "v", "B= 1\n"},
-            {"A= 1\r0\r\n", "1\r0", ""},
-            {"A= v\r\r\n", "v\r", ""},
+            {"A= 1\r0\r\n", "1", "0\r\n"},
+            {"A= v\r\r\n", "v", "\r\n"},
             {"A= v", "v", ""},
             {"A= \r\nB", "", "B"},
             {"A=\r\nB= 1", std::nullopt, "B= 1"},
@@ -141,6 +145,8 @@ TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
     std::reverse(reordered.begin(), reordered.end());
     const std::tuple<const char *, QString, QString> cases[] = {
             {"LF line ends", QString(port4).replace("\r\n", "\n"), port4},
+            {"CR line ends", QString(port4).replace("\r\n", "\r"), port4},
+            {"a byte-order mark", QString::fromLatin1("\xef\xbb\xbf") + port4, port4},
             {"three lines", port4.section("\r\n", 0, 2) + "\r\n", port4},
             {"a line without =", noEquals, withLine(6, "7", port4)},
             {"no CR LF at the end", withLine(17, "0").chopped(2), withLine(17, "0")},
@@ -165,8 +171,9 @@ TEST(SetupFile, DamagedFilesReadWhatTheyCanAndRewriteWhole)
 
 TEST(SetupFile, OnlyLinesEndingWithinTheFirst32767CharactersAreRead)
 {
-    // Line 3's trailing blanks bring the file to exactly 32,767 characters, then one more.
-    for (const int size : {32767, 32768}) {
+    // Line 3's trailing blanks bring the file to exactly 32,767 characters, then two more: with
+    // one more, line 17 would still end, at its CR.
+    for (const int size : {32767, 32769}) {
         const QString text = withLine(17, "0", withLine(3, "100" + QString(size - 296, ' ')));
         ASSERT_EQ(text.size(), size);
         EXPECT_EQ(parseSetupText(text, Colour256).channelStates[6], size == 32767 ? 0 : 1) << size;
@@ -181,6 +188,7 @@ TEST(SetupFile, StartupTakesTheProfileOfSysColor)
     const std::tuple<QString, DisplayProfile, bool> cases[] = {
             {defaultFile, Colour256, true},
             {withLine(1, "1"), HighColour, true},
+            {QString::fromLatin1("\xef\xbb\xbf") + withLine(1, "1"), HighColour, true},
             {withLine(1, "1.5"), Colour256, true},
             {withLine(1, "0"), ProfileNotChosen, true},
             {withLine(1, "3"), ProfileNotChosen, true},
