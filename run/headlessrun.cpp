@@ -105,10 +105,11 @@ void HeadlessRun::countDue()
 void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
 {
     emit output(TrafficRecord::formatLine(exchange));
-    if (exchange.kind == TrafficExchange::Kind::Sent)
+    if (exchange.kind == TrafficExchange::Kind::Sent) {
         silentFrames = exchange.answered ? 0 : silentFrames + 1;
-    if (silentFrames == silentFramesBeforeLooking && holders.isEmpty())
-        lookForHolders();
+        if (silentFrames == silentFramesBeforeLooking && holders.isEmpty())
+            lookForHolders();
+    }
     if (stopping && !trafficRecord.awaitingReply())
         finish();
 }
