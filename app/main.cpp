@@ -1,10 +1,12 @@
 #include "comport.h"
 #include "fonts.h"
+#include "signalwatcher.h"
 #include "startup.h"
 #include "testerwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPointer>
 
 #include <cstdio>
 #include <cstring>
@@ -84,12 +86,22 @@ int main(int argc, char *argv[])
     installFontSubstitutions();
 
     const QString folder = dataFolder();
-    Startup startup(folder, [&folder](DisplayProfile profile) {
-        auto *window = new TesterWindow(profile, folder);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->show();
+    QPointer<TesterWindow> tester;
+    Startup startup(folder, [&folder, &tester](DisplayProfile profile) {
+        tester = new TesterWindow(profile, folder);
+        tester->setAttribute(Qt::WA_DeleteOnClose);
+        tester->show();
     });
     QObject::connect(&startup, &Startup::abandoned, &app, &QApplication::quit, Qt::QueuedConnection);
+    // A logout, kill or Ctrl+C ends the program as the close button does, so that the session's
+    // settings are saved; before the tester window is open there is nothing to save.
+    SignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &SignalWatcher::signalled, &app, [&tester] {
+        if (tester)
+            tester->close();
+        else
+            QCoreApplication::quit();
+    });
     startup.start();
     return app.exec();
 }

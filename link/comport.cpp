@@ -47,6 +47,10 @@ QString comPortDevice(int number, const QString &dataFolder)
     const QFileInfo link(comPortLink(number, dataFolder));
     if (link.isSymLink())
         return link.symLinkTarget();
+    // A file or folder in the link's place stands for the port, so that its opening fails and
+    // says why, rather than the number quietly standing for a ttyS device.
+    if (link.exists())
+        return link.filePath();
     return QStringLiteral("/dev/ttyS") + QString::number(number - 1);
 #endif
 }

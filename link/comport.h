@@ -9,7 +9,8 @@ QString dataFolder();
 QString dataFolderFor(const QString &programFolder);
 
 // Where a COM port number leads: "COMn" on Windows; elsewhere the target of the link
-// ports/comN in the data folder when it exists, otherwise /dev/ttyS<n-1>. Empty for n <= 0.
+// ports/comN in the data folder when it exists, the path ports/comN itself when a file or folder
+// stands there, otherwise /dev/ttyS<n-1>. Empty for n <= 0.
 QString comPortDevice(int number, const QString &dataFolder);
 
 // The link that gives a device a COM number.

@@ -75,15 +75,80 @@ QString missingDevice(const PortFailure &failure)
            + command(QStringLiteral("ln -s /dev/ttyUSB0 %1").arg(link));
 }
 
+// The advice to point the link at a serial device, when there is a link.
+QString relinkAdvice(const PortFailure &failure)
+{
+    if (failure.link.isEmpty())
+        return {};
+    return QStringLiteral(" Link %1 to the serial device instead, for example:").arg(comName(failure))
+           + command(QStringLiteral("ln -sfn /dev/ttyUSB0 %1").arg(shellWord(failure.link)));
+}
+
+// A file or folder stands where the link should be: neither "ln -s" nor "ln -sfn" replaces
+// it, so it has to go first.
+QString inPlaceOfLink(const PortFailure &failure)
+{
+    const bool folder = failure.status.folder;
+    const QString link = shellWord(failure.link);
+    return QStringLiteral("%1 is a %2 where the link for %3 should be, so %3 leads to no device. "
+                          "Move it elsewhere or remove it, then link %3 to the serial device, "
+                          "for example:")
+                   .arg(failure.link, folder ? QStringLiteral("folder") : QStringLiteral("file"),
+                        comName(failure))
+           + command((folder ? QStringLiteral("rmdir ") : QStringLiteral("rm ")) + link)
+           + command(QStringLiteral("ln -s /dev/ttyUSB0 %1").arg(link));
+}
+
 QString notADevice(const PortFailure &failure)
 {
-    QString text = QStringLiteral("%1 is not a serial device.").arg(failure.device);
-    if (!failure.link.isEmpty()) {
-        text += QStringLiteral(" Link %1 to the serial device instead, for example:")
-                        .arg(comName(failure))
-                + command(QStringLiteral("ln -sfn /dev/ttyUSB0 %1").arg(shellWord(failure.link)));
+    if (!failure.linked && !failure.link.isEmpty() && failure.device == failure.link)
+        return inPlaceOfLink(failure);
+    return QStringLiteral("%1 is not a serial device.").arg(failure.device) + relinkAdvice(failure);
+}
+
+QString linkLoop(const PortFailure &failure)
+{
+    if (!failure.linked) {
+        return QStringLiteral("The links of %1 lead round in a loop without reaching a device.")
+                .arg(failure.device);
     }
-    return text;
+    const QString through = failure.device == failure.link
+                                    ? QStringLiteral("points at itself")
+                                    : QStringLiteral("leads to %1, and the links from there lead "
+                                                     "round in a loop")
+                                              .arg(failure.device);
+    return QStringLiteral("The link %1 for %2 %3 without reaching a device. Link %2 to the "
+                          "serial device itself, for example:")
+                   .arg(failure.link, comName(failure), through)
+           + command(QStringLiteral("ln -sfn /dev/ttyUSB0 %1").arg(shellWord(failure.link)));
+}
+
+QString notALine(const PortFailure &failure)
+{
+    switch (failure.status.kind) {
+    case DeviceKind::PseudoTerminalMultiplexer:
+        return QStringLiteral("%1 is the pseudo-terminal multiplexer: each opening makes a new "
+                              "pseudo-terminal with nothing on its other side, so no validator "
+                              "could answer. For the simulator, remove the link and let the "
+                              "simulator make its own:")
+                       .arg(failure.device)
+               + command(QStringLiteral("rm %1").arg(shellWord(failure.link)))
+               + command(QStringLiteral("brisvel-validator-sim --com %1").arg(failure.comNumber))
+               + QStringLiteral("\nFor a validator, link %1 to its serial device:")
+                         .arg(comName(failure))
+               + command(QStringLiteral("ln -sfn /dev/ttyUSB0 %1").arg(shellWord(failure.link)));
+    case DeviceKind::OwnTerminal:
+        return QStringLiteral("%1 is this program's own terminal, the one it was started from: "
+                              "frames sent there would land on your screen, not at a "
+                              "validator.")
+                       .arg(failure.device)
+               + relinkAdvice(failure);
+    default:
+        return QStringLiteral("%1 is a device, but not a serial line: it has no baud rate or "
+                              "parity, and nothing sent there reaches a validator.")
+                       .arg(failure.device)
+               + relinkAdvice(failure);
+    }
 }
 
 QString noAccess(const PortFailure &failure)
@@ -112,10 +177,10 @@ QString noAccess(const PortFailure &failure)
 
 QString heldElsewhere(const PortFailure &failure)
 {
-    if (!failure.holder.isEmpty()) {
+    if (!failure.holders.isEmpty()) {
         return QStringLiteral("You may open the device, so another program holds it: %1. Close "
                               "that program, then start the run again.")
-                .arg(failure.holder);
+                .arg(failure.holders.join(QStringLiteral(", ")));
     }
     return QStringLiteral("You may open the device, so another program probably holds it: a "
                           "terminal program, a modem manager or a second tester. Close it, then "
@@ -146,10 +211,14 @@ QString advice(const PortFailure &failure)
     const DeviceStatus &status = failure.status;
     if (!status.known)
         return fromErrorAlone(failure);
+    if (status.linkLoop)
+        return linkLoop(failure);
     if (!status.exists)
         return missingDevice(failure);
     if (!status.characterDevice)
         return notADevice(failure);
+    if (status.kind != DeviceKind::Line)
+        return notALine(failure);
     if (!mayOpen(status, failure.user, failure.user.sessionGroups))
         return noAccess(failure);
     if (failure.error == QSerialPort::PermissionError)
@@ -164,6 +233,35 @@ QString advice(const PortFailure &failure)
 }
 
 } // namespace
+
+QString openRefusal(const DeviceStatus &status)
+{
+    if (!status.exists)
+        return {};
+    if (!status.characterDevice)
+        return status.folder ? QStringLiteral("Not opened: a folder, not a device")
+                             : QStringLiteral("Not opened: not a device");
+    switch (status.kind) {
+    case DeviceKind::Line:
+        return {};
+    case DeviceKind::NotALine:
+        return QStringLiteral("Not opened: not a serial line");
+    case DeviceKind::PseudoTerminalMultiplexer:
+        return QStringLiteral("Not opened: the pseudo-terminal multiplexer");
+    case DeviceKind::OwnTerminal:
+        return QStringLiteral("Not opened: this program's own terminal");
+    }
+    return {};
+}
+
+QString sharedDeviceNote(const QString &device, const QStringList &holders, int silentFrames)
+{
+    return QStringLiteral("%1 frames in a row got no reply, and other programs have %2 open: %3. "
+                          "A program that reads the port takes the validator's replies: close "
+                          "it.")
+            .arg(silentFrames)
+            .arg(device, holders.join(QStringLiteral(", ")));
+}
 
 QString deviceModeText(uint permissions)
 {

@@ -16,6 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_LINUX
+#include <sys/sysmacros.h>
+#endif
 
 namespace {
 
@@ -93,9 +96,10 @@ QString lockHolder(const QString &deviceName)
     return {};
 }
 
-// A process of this user with the device open. Other users' open files are not readable.
-QString openFileHolder(const QString &canonicalPath)
+// The processes of this user with the device open. Other users' open files are not readable.
+QStringList openFileHolders(const QString &canonicalPath)
 {
+    QStringList holders;
     const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
     for (const QString &process : processes) {
         bool numeric = false;
@@ -106,11 +110,77 @@ QString openFileHolder(const QString &canonicalPath)
         const QFileInfoList files = fds.entryInfoList(QDir::AllEntries | QDir::System
                                                       | QDir::NoDotAndDotDot);
         for (const QFileInfo &fd : files) {
-            if (fd.symLinkTarget() == canonicalPath)
-                return processText(pid);
+            if (fd.symLinkTarget() == canonicalPath) {
+                holders << processText(pid);
+                break;
+            }
         }
     }
-    return {};
+    holders.removeAll(QString());
+    return holders;
+}
+
+// The controlling terminal's device number, as the kernel gives it in the seventh field of
+// /proc/self/stat; 0 without one. The second field, the name, may hold blanks and brackets.
+dev_t controllingTerminal()
+{
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const uint number = fields.value(4).toUInt();
+    return makedev((number >> 8) & 0xfff, (number & 0xff) | ((number >> 12) & 0xfff00));
+}
+
+// Devices of another kind than tty lines (memory devices such as /dev/null, sound, input)
+// belong to another class in sysfs. Pseudo-terminals have no entry there.
+bool isOtherThanALine(dev_t device)
+{
+    const QFileInfo subsystem(
+            QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major(device)).arg(minor(device)));
+    return subsystem.isSymLink() && QFileInfo(subsystem.symLinkTarget()).fileName() != "tty";
+}
+#endif
+
+#ifdef Q_OS_UNIX
+dev_t deviceNumber(const char *path)
+{
+    struct stat info
+    { };
+    return ::stat(path, &info) == 0 && S_ISCHR(info.st_mode) ? info.st_rdev : dev_t(-1);
+}
+
+// This process's own terminal: /dev/tty, which stands for it, the controlling terminal itself,
+// and the terminals of the standard streams.
+bool isOwnTerminal(dev_t device)
+{
+    if (device == deviceNumber("/dev/tty"))
+        return true;
+#ifdef Q_OS_LINUX
+    if (device == controllingTerminal())
+        return true;
+#endif
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info
+        { };
+        if (::isatty(fd) && ::fstat(fd, &info) == 0 && info.st_rdev == device)
+            return true;
+    }
+    return false;
+}
+
+DeviceKind deviceKind(dev_t device)
+{
+    if (isOwnTerminal(device))
+        return DeviceKind::OwnTerminal;
+    if (device == deviceNumber("/dev/ptmx"))
+        return DeviceKind::PseudoTerminalMultiplexer;
+#ifdef Q_OS_LINUX
+    if (isOtherThanALine(device))
+        return DeviceKind::NotALine;
+#endif
+    return DeviceKind::Line;
 }
 #endif
 
@@ -125,12 +195,16 @@ DeviceStatus inspectDevice(const QString &path)
     { };
     if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
         // Only a path that is not there says something; other failures leave it unknown.
-        status.known = errno == ENOENT || errno == ENOTDIR;
+        status.linkLoop = errno == ELOOP;
+        status.known = errno == ENOENT || errno == ENOTDIR || status.linkLoop;
         return status;
     }
     status.known = true;
     status.exists = true;
     status.characterDevice = S_ISCHR(info.st_mode);
+    status.folder = S_ISDIR(info.st_mode);
+    if (status.characterDevice)
+        status.kind = deviceKind(info.st_rdev);
     status.permissions = info.st_mode & 0777;
     status.ownerId = info.st_uid;
     status.ownerName = userName(info.st_uid);
@@ -157,7 +231,7 @@ UserStatus inspectUser()
     return user;
 }
 
-QString deviceHolder(const QString &path)
+QStringList deviceHolders(const QString &path)
 {
 #ifdef Q_OS_LINUX
     const QFileInfo device(path);
@@ -170,8 +244,13 @@ QString deviceHolder(const QString &path)
                                      ? canonical.mid(devices.size())
                                                .replace(QLatin1Char('/'), QLatin1Char('_'))
                                      : QFileInfo(canonical).fileName();
-    const QString holder = lockHolder(lockName);
-    return holder.isEmpty() ? openFileHolder(canonical) : holder;
+    QStringList holders = openFileHolders(canonical);
+    const QString lock = lockHolder(lockName);
+    if (!lock.isEmpty()) {
+        holders.removeAll(lock);
+        holders.prepend(lock);
+    }
+    return holders;
 #else
     Q_UNUSED(path);
     return {};

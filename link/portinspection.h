@@ -2,10 +2,12 @@
 
 #include "portdiagnosis.h"
 
-// Looks a failed port up on this system: the device's owner and permissions, the user's groups,
-// and the program that holds the device. Each answers what it can and leaves the rest empty.
+// Looks a port up on this system: what the device is, its owner and permissions, the user's
+// groups, and the programs that hold the device. Each answers what it can and leaves the rest
+// empty.
 
 DeviceStatus inspectDevice(const QString &path);
 UserStatus inspectUser();
-// Found through the device's lock file and, on Linux, the open files of the user's processes.
-QString deviceHolder(const QString &path);
+// Other processes than this one, found through the device's lock file and, on Linux, the open
+// files of the user's processes; the lock's holder first.
+QStringList deviceHolders(const QString &path);

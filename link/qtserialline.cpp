@@ -123,8 +123,16 @@ void QtSerialLine::setRtsEnable(bool on)
 
 bool QtSerialLine::open()
 {
+    // A device known to be no serial line is not even opened: setting up a terminal as a line
+    // already changes it, and the program's own terminal would take the frames.
+    const DeviceStatus status = inspectDevice(devicePath);
+    const QString refusal = openRefusal(status);
+    if (!refusal.isEmpty()) {
+        failToOpen(QSerialPort::UnsupportedOperationError, refusal, status);
+        return false;
+    }
     if (!port.open(QIODevice::ReadWrite)) {
-        failToOpen();
+        failToOpen(port.error(), port.errorString(), status);
         return false;
     }
     // Modem-control lines can only be switched on an open port. Lines without them (a
@@ -183,7 +191,13 @@ void QtSerialLine::fail(int number, const QString &reason)
     lastDetail = QStringLiteral("Device: %1\nReason: %2").arg(devicePath, reason);
 }
 
-void QtSerialLine::failToOpen()
+QStringList QtSerialLine::otherHolders() const
+{
+    return port.isOpen() ? deviceHolders(devicePath) : QStringList();
+}
+
+void QtSerialLine::failToOpen(QSerialPort::SerialPortError error, const QString &reason,
+                              const DeviceStatus &status)
 {
     PortFailure failure;
     failure.comNumber = comNumber;
@@ -192,12 +206,12 @@ void QtSerialLine::failToOpen()
     failure.link = comPortLink(comNumber, folder);
     failure.linked = QFileInfo(failure.link).isSymLink();
 #endif
-    failure.error = port.error();
-    failure.reason = port.errorString();
-    failure.status = inspectDevice(devicePath);
+    failure.error = error;
+    failure.reason = reason;
+    failure.status = status;
     failure.user = inspectUser();
     if (failure.error == QSerialPort::PermissionError)
-        failure.holder = deviceHolder(devicePath);
+        failure.holders = deviceHolders(devicePath);
     lastError = failure.error;
     lastDetail = portDiagnosis(failure);
 }

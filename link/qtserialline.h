@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portdiagnosis.h"
 #include "serialline.h"
 
 #include <QSerialPort>
@@ -42,12 +43,14 @@ public:
     void clearInBuffer() override;
     int errorNumber() const override;
     QString errorDetail() const override;
+    QStringList otherHolders() const override;
 
     QString device() const { return devicePath; }
 
 private:
     void fail(int number, const QString &reason);
-    void failToOpen();
+    void failToOpen(QSerialPort::SerialPortError error, const QString &reason,
+                    const DeviceStatus &status);
     void handleError(QSerialPort::SerialPortError error);
 
     QString folder;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 // The validator's line as setSettings takes it: 9600 baud, even parity, 7 data bits, 1 stop bit.
 inline QString validatorLineSettings()
@@ -40,6 +41,10 @@ public:
     // The number and the explanation of the last failed operation.
     virtual int errorNumber() const = 0;
     virtual QString errorDetail() const = 0;
+
+    // The other programs that have the open line's device open, as "name (process N)": one that
+    // reads it takes the replies. Empty when none are known.
+    virtual QStringList otherHolders() const { return {}; }
 
 signals:
     void received();

@@ -1,7 +1,9 @@
 #include "headlessrun.h"
 
 #include "numbers.h"
+#include "portdiagnosis.h"
 #include "recordlayout.h"
+#include "serialline.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,6 +11,10 @@
 #include <chrono>
 
 namespace {
+
+// Replies that stop for this many frames in a row have the port's other holders looked up,
+// which takes a walk through every process's open files.
+constexpr int silentFramesBeforeLooking = 3;
 
 QJsonValue number(const QString &text)
 {
@@ -30,6 +36,7 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     : QObject(parent)
     , options(options)
     , testerModel(line, HighColour)
+    , serialLine(line)
 {
     runTime.setSingleShot(true);
     replyWait.setSingleShot(true);
@@ -98,8 +105,23 @@ void HeadlessRun::countDue()
 void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
 {
     emit output(TrafficRecord::formatLine(exchange));
+    if (exchange.kind == TrafficExchange::Kind::Sent) {
+        silentFrames = exchange.answered ? 0 : silentFrames + 1;
+        if (silentFrames == silentFramesBeforeLooking && holders.isEmpty())
+            lookForHolders();
+    }
     if (stopping && !trafficRecord.awaitingReply())
         finish();
+}
+
+void HeadlessRun::lookForHolders()
+{
+    holders = serialLine->otherHolders();
+    if (!holders.isEmpty()) {
+        emit error(QStringLiteral("brisvel-run: ")
+                   + sharedDeviceNote(QStringLiteral("COM%1").arg(options.comPort), holders,
+                                      silentFrames));
+    }
 }
 
 void HeadlessRun::portFailed(const QString &message, const QString &detail)
@@ -153,6 +175,8 @@ QString HeadlessRun::summaryText() const
     // The frames due beside those sent: a noisy line can hold some back.
     lines << acceptance.notesText() << QStringLiteral("Frames due        %1").arg(framesDue, 8)
           << acceptance.lineText();
+    if (!holders.isEmpty())
+        lines << QStringLiteral("Port also open in %1").arg(holders.join(QStringLiteral(", ")));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -184,5 +208,7 @@ QJsonObject HeadlessRun::summaryJson() const
         summary.insert(it.key(), it.value());
     if (!portError.isEmpty())
         summary.insert(QStringLiteral("error"), portError);
+    if (!holders.isEmpty())
+        summary.insert(QStringLiteral("holders"), QJsonArray::fromStringList(holders));
     return summary;
 }

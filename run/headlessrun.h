@@ -57,6 +57,7 @@ private:
     void countDue();
     void exchangeSettled(const TrafficExchange &exchange);
     void portFailed(const QString &message, const QString &detail);
+    void lookForHolders();
     void finish();
 
     RunOptions options;
@@ -69,6 +70,9 @@ private:
     QTimer replyWait; // the last frame's time for its reply
     int frames = 0;
     int framesDue = 0; // frames that the poll schedule called for
+    SerialLine *serialLine;
+    int silentFrames = 0; // frames in a row that got no reply
+    QStringList holders; // other programs with the port open, once silence made it worth asking
     bool stopping = false;
     bool done = false;
     QString portError;

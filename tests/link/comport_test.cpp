@@ -57,6 +57,59 @@ TEST(ComPort, AMissingDeviceIsNamedWithTheWayToLinkOne)
     EXPECT_TRUE(line.errorDetail().contains("COM4 is linked to " + gone));
 }
 
+// What stands at ports/com3, or where its link leads, when it is no serial line: all but the
+// loop are refused without being opened. "%1" stands for the link's path.
+TEST(ComPort, WhatIsNoSerialLineIsNamedWithTheWayOut)
+{
+    const std::pair<const char *, const char *> cases[] = {
+            {"file",
+             "Device: %1\nReason: Not opened: not a device\n\n%1 is a file where the link for "
+             "COM3 should be, so COM3 leads to no device. Move it elsewhere or remove it, then "
+             "link COM3 to the serial device, for example:\n    rm %1\n    ln -s /dev/ttyUSB0 %1"},
+            {"folder",
+             "Device: %1\nReason: Not opened: a folder, not a device\n\n%1 is a folder where the "
+             "link for COM3 should be, so COM3 leads to no device. Move it elsewhere or remove "
+             "it, then link COM3 to the serial device, for example:\n    rmdir %1\n    ln -s "
+             "/dev/ttyUSB0 %1"},
+            {"%1",
+             "\n\nThe link %1 for COM3 points at itself without reaching a device. Link COM3 to "
+             "the serial device itself, for example:\n    ln -sfn /dev/ttyUSB0 %1"},
+            {"/dev/null",
+             "Device: /dev/null\nReason: Not opened: not a serial line\n\n/dev/null is a device, "
+             "but not a serial line: it has no baud rate or parity, and nothing sent there "
+             "reaches a validator. Link COM3 to the serial device instead, for example:\n    ln "
+             "-sfn /dev/ttyUSB0 %1"},
+            {"/dev/zero", "Device: /dev/zero\nReason: Not opened: not a serial line\n\n/dev/zero "
+                          "is a device, but not a serial line"},
+            {"/dev/ptmx",
+             "Device: /dev/ptmx\nReason: Not opened: the pseudo-terminal multiplexer\n\n/dev/ptmx "
+             "is the pseudo-terminal multiplexer: each opening makes a new pseudo-terminal with "
+             "nothing on its other side, so no validator could answer. For the simulator, remove "
+             "the link and let the simulator make its own:\n    rm %1\n    "
+             "brisvel-validator-sim --com 3\nFor a validator, link COM3 to its serial "
+             "device:\n    ln -sfn /dev/ttyUSB0 %1"},
+            {"/dev/tty",
+             "Device: /dev/tty\nReason: Not opened: this program's own terminal\n\n/dev/tty is "
+             "this program's own terminal, the one it was started from: frames sent there would "
+             "land on your screen, not at a validator. Link COM3 to the serial device instead"}};
+    for (const auto &[target, expected] : cases) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkdir("ports"));
+        const QString link = comPortLink(3, dir.path());
+        if (target == std::string("file"))
+            ASSERT_TRUE(QFile(link).open(QIODevice::WriteOnly));
+        else if (target == std::string("folder"))
+            ASSERT_TRUE(QDir().mkdir(link));
+        else
+            ASSERT_TRUE(QFile::link(QString(target).replace("%1", link), link));
+        QtSerialLine line(dir.path());
+        EXPECT_FALSE(line.setCommPort(3) && line.open()) << target;
+        EXPECT_TRUE(line.errorDetail().contains(QString(expected).replace("%1", link)))
+                << target << ":\n"
+                << qPrintable(line.errorDetail());
+    }
+}
+
 // The settings reach the device, read back on a pseudo-terminal. Its driver always keeps 8 data
 // bits without a parity bit, but keeps the choice of odd parity and of two stop bits.
 TEST(ComPort, TheLineOpensWithTheSettingsOfItsText)

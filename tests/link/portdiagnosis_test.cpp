@@ -20,7 +20,7 @@ const PortFailure adapterOfDialout{
         .reason = "Permission denied",
         .status = {true, true, true, false, 0, "root", dialout, "dialout", 0660},
         .user = {alice, "alice", {alice}, {alice}},
-        .holder = {}};
+        .holders = {}};
 
 const QString join = "!sudo adduser $USER dialout";
 const QString other = "!another program";
@@ -37,9 +37,10 @@ const std::tuple<const char *, std::function<void(PortFailure &)>, QStringList> 
         {"InTheGroupAndAnotherProgramHoldsIt",
          [](PortFailure &f) {
              f.user.sessionGroups << dialout;
-             f.reason = "Device or resource busy", f.holder = "minicom (process 4242)";
+             f.reason = "Device or resource busy";
+             f.holders = {"minicom (process 4242)", "cat (process 4343)"};
          },
-         {"another program holds it: minicom (process 4242)", join}},
+         {"another program holds it: minicom (process 4242), cat (process 4343). Close", join}},
         {"InTheGroupAndTheHolderIsUnknown",
          [](PortFailure &f) { f.user.sessionGroups << dialout; },
          {"another program probably holds it", join}},

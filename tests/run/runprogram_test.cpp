@@ -1,3 +1,4 @@
+#include "portinspection.h"
 #include "printers.h"
 #include "programrunner.h"
 #include "setupfile.h"
@@ -13,8 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
 
 // brisvel-run as a test rig starts it, against the simulated validator in this process.
 namespace {
@@ -221,6 +225,88 @@ TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
     run.process.terminate();
     EXPECT_GE(run.finish(), 0);
     EXPECT_TRUE(run.out.contains("Frames sent")) << qPrintable(run.out);
+}
+
+// A pseudo-terminal that nothing answers on: the validator's port, or the runner's terminal.
+class Terminal
+{
+public:
+    Terminal()
+        : master(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK))
+    {
+        EXPECT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+        path = ptsname(master);
+        // Held open here too, so that the terminal does not hang up when the runner ends.
+        slave = ::open(path.constData(), O_RDWR | O_NOCTTY);
+    }
+    ~Terminal()
+    {
+        ::close(slave);
+        ::close(master);
+    }
+
+    // What was written to the terminal.
+    QByteArray written() const
+    {
+        char bytes[64];
+        const ssize_t n = ::read(master, bytes, sizeof bytes);
+        return n > 0 ? QByteArray(bytes, int(n)) : QByteArray();
+    }
+
+    int master;
+    int slave = -1;
+    QByteArray path;
+};
+
+#ifdef Q_OS_LINUX
+// The runner started in a terminal of its own, with its standard streams elsewhere: COM1 linked
+// to /dev/tty or to that terminal itself is refused before a byte is written to it.
+TEST(RunInATerminal, ItsOwnTerminalIsRefusedAndNeverWritten)
+{
+    Terminal terminal;
+    const QByteArray path = terminal.path;
+    const auto inItsOwnSession = [&path](QProcess &process) {
+        process.setChildProcessModifier([path] {
+            ::setsid();
+            ::ioctl(::open(path.constData(), O_RDWR), TIOCSCTTY, 0);
+        });
+    };
+    for (const QString &target : {QStringLiteral("/dev/tty"), QString::fromLocal8Bit(path)}) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkdir("ports")
+                    && QFile::link(target, comPortLink(1, dir.path())));
+        ProgramRunner run(QStringLiteral(RUN_PATH),
+                          {"--com", "1", "--polls", "1", "--data-folder", dir.path()},
+                          QProcessEnvironment::systemEnvironment(), inItsOwnSession);
+        EXPECT_EQ(run.finish(), 2) << qPrintable(run.err);
+        EXPECT_TRUE(run.err.contains("Device: " + target
+                                     + "\nReason: Not opened: this program's own terminal\n"))
+                << qPrintable(run.err);
+        EXPECT_EQ(terminal.written(), QByteArray());
+    }
+}
+#endif
+
+// Another program reads the validator's port and takes the replies: the runner names it once
+// three frames in a row got none, the third the run's last.
+TEST(RunProgramOnASharedPort, OtherHoldersAreNamedWhenRepliesStop)
+{
+    Terminal port;
+    ::close(std::exchange(port.slave, -1)); // cat holds it open, and is to be the only other
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("ports")
+                && QFile::link(port.path, comPortLink(1, dir.path())));
+    ProgramRunner reader(QStringLiteral("cat"), {port.path});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !deviceHolders(port.path).isEmpty(); },
+                                ProgramRunner::patience));
+    const QString cat = QStringLiteral("cat (process %1)").arg(reader.process.processId());
+    RunProgram run(dir.path(), {"--com", "1", "--polls", "3", "--interval", "30", "--json"});
+    EXPECT_EQ(run.finish(), 1);
+    EXPECT_EQ(run.err, "brisvel-run: 3 frames in a row got no reply, and other programs have COM1 "
+                       "open: " + cat
+                               + ". A program that reads the port takes the validator's replies: "
+                                 "close it.\n");
+    EXPECT_EQ(run.summary()["holders"].toArray(), QJsonArray{cat});
 }
 
 // The simulator program, told to break one rule (or none), against a conformance session: the

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 // One of the programs (brisvel, brisvel-run, brisvel-validator-sim) started as a user starts
 // it, and killed if it still runs when the test ends.
 class ProgramRunner
@@ -13,10 +15,15 @@ class ProgramRunner
 public:
     static constexpr int patience = 30000; // ms; generous for loaded and sanitized runs
 
+    // `prepare` sets the process up further before it starts, such as with a child process
+    // modifier.
     ProgramRunner(const QString &path, const QStringList &arguments,
-                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+                  const std::function<void(QProcess &)> &prepare = {})
     {
         process.setProcessEnvironment(environment);
+        if (prepare)
+            prepare(process);
         process.start(path, arguments);
     }
     ~ProgramRunner()

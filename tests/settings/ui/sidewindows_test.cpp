@@ -11,6 +11,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -24,6 +25,9 @@
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -335,5 +339,57 @@ TEST(ProgramCommandLine, HelpAndVersionNeedNoDisplayAndAnythingElseIsRefused)
                 << qPrintable(program.out + program.err);
     }
 }
+
+#ifdef Q_OS_LINUX
+// Whether the process handles SIGHUP, SIGINT and SIGTERM itself yet, as /proc tells.
+bool catchesTheEndingSignals(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = status.readAll();
+    const int at = text.indexOf("SigCgt:\t");
+    const quint64 caught = text.mid(at + 8, 16).toULongLong(nullptr, 16);
+    const quint64 wanted = 1u << (SIGHUP - 1) | 1u << (SIGINT - 1) | 1u << (SIGTERM - 1);
+    return at >= 0 && (caught & wanted) == wanted;
+}
+
+// A logout, kill or Ctrl+C closes the window as its close button does: SETUP.INI, edited by
+// hand, is saved whole, and the program ends normally.
+TEST(ProgramSignals, CloseTheWindowAsItsCloseButtonDoes)
+{
+    // A copy outside the build tree keeps its data in XDG_CONFIG_HOME's brisvel folder.
+    QTemporaryDir dir;
+    const QString program = dir.filePath("bin/brisvel");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("bin") && QFile::copy(BRISVEL_PATH, program));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", dir.path());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("brisvel"));
+    const QString setup = dir.filePath("brisvel/SETUP.INI");
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        QFile::remove(setup);
+        QFile edited(setup);
+        ASSERT_TRUE(edited.open(QIODevice::WriteOnly)
+                    && edited.write("# by hand\nSys.Color = 1\nCom.Setting = 4\n") > 0);
+        edited.close();
+        ProgramRunner brisvel(program, {}, environment);
+        ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return catchesTheEndingSignals(brisvel.process.processId()); },
+                ProgramRunner::patience));
+        ::kill(pid_t(brisvel.process.processId()), signal);
+        EXPECT_EQ(brisvel.finish(), 0) << qPrintable(brisvel.err);
+        QFile saved(setup);
+        ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+        EXPECT_EQ(saved.readAll(),
+                  "Sys.Color   = 1\r\nCom.Setting = 4\r\nPoll.Rate   = 100\r\n1st.Value   = "
+                  "1\r\n2nd.Value   = 2\r\n3rd.Value   = 5\r\n4th.Value   = 10\r\n5th.Value   = "
+                  "20\r\n6th.Value   = 50\r\n7th.Value   = 100\r\n1st.Check   = 1\r\n2nd.Check   "
+                  "= 1\r\n3rd.Check   = 1\r\n4th.Check   = 1\r\n5th.Check   = 1\r\n6th.Check   = "
+                  "1\r\n7th.Check   = 1\r\n");
+    }
+}
+#endif
 
 } // namespace
