@@ -69,6 +69,7 @@ ConformanceSession::ConformanceSession(const RunOptions &options,
                       int(Numbers::roundHalfEven(wanted.value_or(0))),
                       TesterModel::longestInterval);
     runTime.setSingleShot(true);
+    runTime.setTimerType(Qt::PreciseTimer);
     replyWait.setSingleShot(true);
     connect(&pollTimer, &PollTimer::timeout, this, &ConformanceSession::tick);
     connect(&runTime, &QTimer::timeout, this, &ConformanceSession::stop);

@@ -8,8 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-#include <chrono>
-
 namespace {
 
 // Replies that stop for this many frames in a row have the port's other holders looked up,
@@ -38,17 +36,23 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     , testerModel(line, HighColour)
     , serialLine(line)
 {
-    runTime.setSingleShot(true);
     replyWait.setSingleShot(true);
+    // Each exchange is printed as it settles: the run keeps none but the one in flight, so that
+    // its memory does not grow with the run's length.
+    trafficRecord.setCapacity(1);
     // The statistics and the record first: they hold the exchange before the count or the
     // record's settling can end the run.
     acceptance.follow(&testerModel, this);
     trafficRecord.follow(&testerModel);
     connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
     connect(&testerModel, &TesterModel::sendDue, this, &HeadlessRun::countDue);
+    connect(&testerModel, &TesterModel::ticksMissed, this, &HeadlessRun::countMissed);
+    connect(&testerModel, &TesterModel::portLost, this, [this] {
+        lostAt = QDateTime::currentDateTime();
+        lostAfterFrame = frames;
+    });
     connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
     connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
-    connect(&runTime, &QTimer::timeout, this, &HeadlessRun::stop);
     connect(&replyWait, &QTimer::timeout, this, [this] { acceptance.timeOut(); });
     connect(&replyWait, &QTimer::timeout, &trafficRecord, &TrafficRecord::timeOut);
 }
@@ -70,8 +74,6 @@ void HeadlessRun::start()
     // Negative ACK repeats the frame built last, so the first one is built by a normal poll.
     testerModel.setPollMode(NormalPoll);
     started = QDateTime::currentDateTime();
-    if (options.milliseconds > 0)
-        runTime.start(std::chrono::milliseconds(options.milliseconds));
     testerModel.setRunSwitch(true);
 }
 
@@ -80,7 +82,6 @@ void HeadlessRun::stop()
     if (stopping || done)
         return;
     stopping = true;
-    runTime.stop();
     testerModel.setRunSwitch(false);
     if (trafficRecord.awaitingReply())
         replyWait.start(testerModel.pollInterval());
@@ -93,13 +94,30 @@ void HeadlessRun::countFrame()
     ++frames;
     if (frames == 1 && options.mode == NegativeAck)
         testerModel.setPollMode(NegativeAck);
-    if (options.polls > 0 && frames >= options.polls)
+    if ((options.polls > 0 && frames >= options.polls)
+        || (ticksToRun > 0 && framesDue >= ticksToRun))
         stop();
 }
 
+// A run of --seconds S is the poll schedule's ticks within S, the first at the start: the same
+// frames for the same command every time, ending one interval after the last.
 void HeadlessRun::countDue()
 {
+    if (options.milliseconds > 0 && ticksToRun == 0) {
+        const qint64 interval = testerModel.pollInterval();
+        ticksToRun = (options.milliseconds + interval - 1) / interval;
+    }
     ++framesDue;
+}
+
+void HeadlessRun::countMissed(int ticks)
+{
+    framesDue += ticks;
+    if (ticksToRun > 0 && framesDue >= ticksToRun) {
+        // The schedule's end passed while the run could not poll.
+        framesDue = int(ticksToRun);
+        stop();
+    }
 }
 
 void HeadlessRun::exchangeSettled(const TrafficExchange &exchange)
@@ -126,8 +144,12 @@ void HeadlessRun::lookForHolders()
 
 void HeadlessRun::portFailed(const QString &message, const QString &detail)
 {
-    portError = message + QLatin1Char('\n') + detail;
-    emit error(QStringLiteral("System Error: ") + message);
+    portFailure = lostAt.isValid() ? QStringLiteral("The line was lost at %1, after frame %2.")
+                                             .arg(TrafficRecord::formatTime(lostAt))
+                                             .arg(lostAfterFrame)
+                                   : message;
+    portError = portFailure + QLatin1Char('\n') + detail;
+    emit error(QStringLiteral("System Error: ") + portFailure);
     emit error(detail);
     finish();
 }
@@ -146,14 +168,13 @@ void HeadlessRun::finish()
         return;
     done = true;
     ended = QDateTime::currentDateTime();
-    runTime.stop();
     replyWait.stop();
     testerModel.setRunSwitch(false);
     testerModel.closePort();
     if (options.json)
-        emit output(QString::fromUtf8(QJsonDocument(summaryJson()).toJson(QJsonDocument::Compact)));
+        emit summary(QString::fromUtf8(QJsonDocument(summaryJson()).toJson(QJsonDocument::Compact)));
     else
-        emit output(summaryText());
+        emit summary(summaryText());
     emit finished(exitCode());
 }
 
@@ -174,7 +195,8 @@ QString HeadlessRun::summaryText() const
                      .arg(tally.amount(NoteTally::totalRow), 10);
     // The frames due beside those sent: a noisy line can hold some back.
     lines << acceptance.notesText() << QStringLiteral("Frames due        %1").arg(framesDue, 8)
-          << acceptance.lineText();
+          << acceptance.lineText()
+          << QStringLiteral("Lines dropped     %1").arg(droppedLines ? droppedLines() : 0, 8);
     if (!holders.isEmpty())
         lines << QStringLiteral("Port also open in %1").arg(holders.join(QStringLiteral(", ")));
     return lines.join(QLatin1Char('\n'));
@@ -206,8 +228,14 @@ QJsonObject HeadlessRun::summaryJson() const
     };
     for (auto it = run.begin(); it != run.end(); ++it)
         summary.insert(it.key(), it.value());
+    summary.insert(QStringLiteral("linesDropped"), droppedLines ? droppedLines() : 0);
     if (!portError.isEmpty())
         summary.insert(QStringLiteral("error"), portError);
+    if (lostAt.isValid()) {
+        summary.insert(QStringLiteral("portLost"),
+                       QJsonObject{{QStringLiteral("time"), TrafficRecord::formatTime(lostAt)},
+                                   {QStringLiteral("afterFrame"), lostAfterFrame}});
+    }
     if (!holders.isEmpty())
         summary.insert(QStringLiteral("holders"), QJsonArray::fromStringList(holders));
     return summary;

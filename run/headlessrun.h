@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class SerialLine;
 
 // The tester without a window: the window's model runs the poll cycle, the receive side and
@@ -40,14 +42,21 @@ public:
     const AcceptanceStatistics &statistics() const { return acceptance; }
     QDateTime startTime() const { return started; }
     QDateTime endTime() const { return ended; }
-    // NoResponse also when frames due were not sent: a noisy line held them back.
+    // NoResponse also when frames due were not sent: a noisy line held them back, or the
+    // program could not poll in time.
     int exitCode() const;
+    // What ended the run with PortError: the port could not be opened, or the line was lost.
+    QString portFailureText() const { return portFailure; }
+    // Where the summary finds the number of output lines that a slow reader cost.
+    void countDroppedLinesWith(std::function<qint64()> count) { droppedLines = std::move(count); }
     QString summaryText() const;
     QJsonObject summaryJson() const;
 
 signals:
-    // A line for standard output: an exchange as it settles, the summary at the end.
+    // A line for standard output: an exchange as it settles.
     void output(const QString &text);
+    // The summary for standard output, at the end.
+    void summary(const QString &text);
     // A line for standard error.
     void error(const QString &text);
     void finished(int exitCode);
@@ -55,6 +64,7 @@ signals:
 private:
     void countFrame();
     void countDue();
+    void countMissed(int ticks);
     void exchangeSettled(const TrafficExchange &exchange);
     void portFailed(const QString &message, const QString &detail);
     void lookForHolders();
@@ -66,10 +76,14 @@ private:
     AcceptanceStatistics acceptance;
     QDateTime started;
     QDateTime ended;
-    QTimer runTime; // --seconds
     QTimer replyWait; // the last frame's time for its reply
     int frames = 0;
     int framesDue = 0; // frames that the poll schedule called for
+    qint64 ticksToRun = 0; // the schedule's ticks within --seconds
+    QDateTime lostAt; // when the line was lost, if it was
+    int lostAfterFrame = 0;
+    QString portFailure;
+    std::function<qint64()> droppedLines;
     SerialLine *serialLine;
     int silentFrames = 0; // frames in a row that got no reply
     QStringList holders; // other programs with the port open, once silence made it worth asking

@@ -5,6 +5,7 @@
 #include "runoptions.h"
 #include "runreport.h"
 #include "signalwatcher.h"
+#include "standardoutput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,13 +66,16 @@ int main(int argc, char *argv[])
         return HeadlessRun::UsageError;
     }
 
-    // The line is declared first: the run goes before the line it polls.
+    // The output and the line are declared first: the run goes before what it writes and polls.
+    // What the run prints is written off its poll path, whatever the reader does; what stands
+    // queued at the end is written then.
+    StandardOutput out;
     QtSerialLine line(options->dataFolder);
     SignalWatcher signalWatcher;
     if (conformance.on) {
         ConformanceSession session(*options, conformance, &line);
         QObject::connect(&session, &ConformanceSession::output, &session,
-                         [](const QString &text) { printLine(stdout, text); });
+                         [&out](const QString &text) { out.write(text, false); });
         QObject::connect(&session, &ConformanceSession::error, &session,
                          [](const QString &text) { printLine(stderr, text); });
         QObject::connect(&session, &ConformanceSession::finished, &app, &QCoreApplication::exit,
@@ -82,8 +86,11 @@ int main(int argc, char *argv[])
         return app.exec();
     }
     HeadlessRun run(*options, &line);
+    run.countDroppedLinesWith([&out] { return out.linesDropped(); });
     QObject::connect(&run, &HeadlessRun::output, &run,
-                     [](const QString &text) { printLine(stdout, text); });
+                     [&out](const QString &text) { out.write(text); });
+    QObject::connect(&run, &HeadlessRun::summary, &run,
+                     [&out](const QString &text) { out.write(text, false); });
     QObject::connect(&run, &HeadlessRun::error, &run,
                      [](const QString &text) { printLine(stderr, text); });
     QObject::connect(&run, &HeadlessRun::finished, &app, &QCoreApplication::exit,
@@ -100,5 +107,6 @@ int main(int argc, char *argv[])
             return HeadlessRun::ReportError;
         }
     }
+    out.flush();
     return exitCode;
 }

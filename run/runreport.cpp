@@ -8,15 +8,15 @@
 
 namespace {
 
-QString outcome(int exitCode)
+QString outcome(const HeadlessRun &run)
 {
-    switch (exitCode) {
+    switch (run.exitCode()) {
     case HeadlessRun::AllAnswered:
         return QStringLiteral("every frame was answered");
     case HeadlessRun::NoResponse:
-        return QStringLiteral("some frames got no reply");
+        return QStringLiteral("some frames got no reply or were not sent when due");
     default:
-        return QStringLiteral("the port failed");
+        return QStringLiteral("the port failed: ") + run.portFailureText();
     }
 }
 
@@ -44,9 +44,7 @@ QString runReport(const RunOptions &options, const HeadlessRun &run)
             QString(),
             run.summaryText(),
             QString(),
-            QStringLiteral("Result: %1 (exit status %2)")
-                    .arg(outcome(run.exitCode()))
-                    .arg(run.exitCode()),
+            QStringLiteral("Result: %1 (exit status %2)").arg(outcome(run)).arg(run.exitCode()),
     };
     return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

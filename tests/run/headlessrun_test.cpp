@@ -32,8 +32,8 @@ protected:
         const std::optional<RunOptions> options = readRunOptions(parser, &error);
         EXPECT_TRUE(options) << qPrintable(error);
         run = std::make_unique<HeadlessRun>(options.value_or(RunOptions{}), &line);
-        QObject::connect(run.get(), &HeadlessRun::output,
-                         [this](const QString &text) { output << text; });
+        for (const auto signal : {&HeadlessRun::output, &HeadlessRun::summary})
+            QObject::connect(run.get(), signal, [this](const QString &text) { output << text; });
         QSignalSpy finished(run.get(), &HeadlessRun::finished);
         run->start();
         if (finished.isEmpty() && !finished.wait(patience))

@@ -218,6 +218,81 @@ TEST_F(RunProgramTest, SummaryStatisticsAndReportOfABatchOfNotes)
     EXPECT_TRUE(text.contains(QRegularExpression("\nStarted   \\d{4}-.*\nEnded     \\d{4}-")));
 }
 
+// What the validator's line does to the third reply, and how the run books every byte of it: the
+// third frame's record line, its remark, and the counts, alike in the JSON and the report.
+TEST_F(RunProgramTest, EveryByteIsBookedToTheFrameItCameAfter)
+{
+    using Fault = ValidatorLine::Fault;
+    const struct
+    {
+        const char *name;
+        std::optional<Fault> fault; // none: the line is lost instead
+        bool answered; // the third frame's line shows its reply
+        const char *remark; // of the third frame's line
+        int replies, framingFailures, extraReplies, strayBytes, exitCode;
+    } cases[] = {
+            {"cut", Fault::Cut, false, "bad frame: 02 0B 20 01 00 00 00 00", 5, 1, 0, 0, 1},
+            {"double", Fault::Double, true, "", 6, 0, 1, 0, 0},
+            {"glued bytes", Fault::Extra, true, "stray bytes: 00 7F", 6, 0, 0, 2, 0},
+            {"echo", Fault::Echo, false, "bad frame: 02 08 10 7F 10 00 03 77", 5, 1, 0, 0, 1},
+            {"prefixed", Fault::Garbage, false, "bad frame: 55 02 0B 20 01 00 00 00 00 00 03 2A", 5,
+             1, 0, 0, 1},
+            {"split", Fault::Split, true, "", 6, 0, 0, 0, 0},
+            {"lost", {}, false, "port lost", 2, 0, 0, 0, 2},
+    };
+    const QString report = dir.filePath("report.txt");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedValidator peer(dir.path(), 1);
+        QObject::connect(&peer.line, &ValidatorLine::received, &peer.line, [&] {
+            if (peer.frames.size() + peer.junk.size() != 3)
+                return;
+            if (c.fault) {
+                peer.line.inject(*c.fault);
+                return;
+            }
+            peer.line.inject(Fault::Drop);
+            peer.line.hangUp();
+        });
+        RunProgram run(dir.path(), {"--com", "1", "--polls", "6", "--interval", "200", "--json",
+                                    "--report", report});
+        EXPECT_EQ(run.finish(), c.exitCode) << qPrintable(run.err);
+        const QStringList lines = run.lines();
+        const QStringList sent = lines.filter(QRegularExpression("^ 02 08 "));
+        ASSERT_GE(sent.size(), 3) << qPrintable(run.out);
+        EXPECT_EQ(sent[2].section("  # ", 1), c.remark) << qPrintable(sent[2]);
+        EXPECT_EQ(sent[2].contains("NO RESPONSE!"), !c.answered) << qPrintable(sent[2]);
+        EXPECT_EQ(lines.filter("# second reply").size(), c.extraReplies);
+
+        const QJsonObject summary = run.summary();
+        const int frames = c.fault ? 6 : 3;
+        const std::pair<const char *, int> counts[] = {{"frames", frames},
+                                                       {"replies", c.replies},
+                                                       {"noResponses", frames - c.replies},
+                                                       {"framingFailures", c.framingFailures},
+                                                       {"extraReplies", c.extraReplies},
+                                                       {"strayBytes", c.strayBytes}};
+        QFile file(report);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        const char *labels[] = {"Frames sent",      "Replies",       "No response",
+                                "Framing failures", "Extra replies", "Stray bytes"};
+        for (size_t i = 0; i < std::size(counts); ++i) {
+            EXPECT_EQ(summary[counts[i].first].toInt(-1), counts[i].second) << counts[i].first;
+            EXPECT_TRUE(text.contains(QStringLiteral("\n%1").arg(labels[i]).leftJustified(19)
+                                      + QString::number(counts[i].second).rightJustified(8) + '\n'))
+                    << labels[i] << "\n"
+                    << qPrintable(text);
+        }
+        if (!c.fault) {
+            EXPECT_EQ(summary["portLost"].toObject()["afterFrame"].toInt(), 3);
+            EXPECT_TRUE(run.err.contains(", after frame 3.\n")) << qPrintable(run.err);
+            EXPECT_TRUE(text.contains("\nResult: the port failed: The line was lost at "))
+                    << qPrintable(text);
+        }
+    }
+}
+
 TEST_F(RunProgramTest, AnInterruptedRunEndsWithItsSummary)
 {
     RunProgram run(dir.path(), {"--com", "1", "--interval", "100"});
