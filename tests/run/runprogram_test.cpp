@@ -27,9 +27,10 @@ class RunProgram : public ProgramRunner
 {
 public:
     RunProgram(const QString &folder, QStringList arguments,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+               const std::function<void(QProcess &)> &prepare = {})
         : ProgramRunner(QStringLiteral(RUN_PATH), arguments << "--data-folder" << folder,
-                        environment)
+                        environment, prepare)
     { }
 
     QStringList lines() const { return out.split('\n', Qt::SkipEmptyParts); }
@@ -289,6 +290,59 @@ TEST_F(RunProgramTest, EveryByteIsBookedToTheFrameItCameAfter)
             EXPECT_TRUE(run.err.contains(", after frame 3.\n")) << qPrintable(run.err);
             EXPECT_TRUE(text.contains("\nResult: the port failed: The line was lost at "))
                     << qPrintable(text);
+        }
+    }
+}
+
+// Standard output is a pipe of one page: a reader that does not read yet, then one that reads
+// a line and goes away. Neither holds up the polling; the report is written either way.
+TEST_F(RunProgramTest, StandardOutputNeverHoldsUpThePolling)
+{
+    const QString report = dir.filePath("report.txt");
+    const auto reportText = [&report] {
+        QFile file(report);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    for (const bool readerGoes : {false, true}) {
+        SCOPED_TRACE(readerGoes ? "the reader goes" : "the reader waits");
+        QFile::remove(report);
+        int pipe[2];
+        ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+        ASSERT_EQ(::fcntl(pipe[1], F_SETPIPE_SZ, 4096), 4096);
+        const int writeEnd = pipe[1];
+        RunProgram run(dir.path(),
+                       {"--com", "1", "--seconds", "4", "--interval", "100", "--report", report},
+                       QProcessEnvironment::systemEnvironment(), [writeEnd](QProcess &process) {
+                           process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, 1); });
+                       });
+        ::close(writeEnd);
+        if (readerGoes) {
+            // The simulated validator answers from this thread: the line is waited for in the
+            // event loop.
+            ::fcntl(pipe[0], F_SETFL, O_NONBLOCK);
+            char byte = 0;
+            EXPECT_TRUE(
+                    QTest::qWaitFor([&] { return ::read(pipe[0], &byte, 1) == 1 && byte == '\n'; },
+                                    ProgramRunner::patience));
+            ::close(pipe[0]);
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return reportText().contains("\nResult: "); },
+                                    ProgramRunner::patience));
+        const QString text = reportText();
+        for (const char *line : {"\nFrames due              40\n", "\nFrames sent             40\n",
+                                 "\nLines dropped            0\n",
+                                 "\nResult: every frame was answered (exit status 0)\n"})
+            EXPECT_TRUE(text.contains(line)) << line << qPrintable(text);
+        QByteArray out;
+        if (!readerGoes) {
+            char bytes[4096];
+            for (ssize_t n; (n = ::read(pipe[0], bytes, sizeof bytes)) > 0;)
+                out.append(bytes, n);
+            ::close(pipe[0]);
+        }
+        EXPECT_EQ(run.finish(), 0);
+        if (!readerGoes) {
+            EXPECT_EQ(out.count("\n 02 08 "), 39) << out.constData();
         }
     }
 }

@@ -29,6 +29,8 @@ public:
 
     // Bytes arriving from the validator; raises the receive event.
     void push(const QByteArray &bytes);
+    // Bytes that have arrived while the program was busy: their receive event is still to come.
+    void arrive(const QByteArray &bytes) { inBuffer += bytes; }
     // Makes the next writes fail, as on a line whose far end went away.
     void breakLine() { broken = true; }
 

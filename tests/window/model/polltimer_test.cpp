@@ -1,5 +1,6 @@
 #include "polltimer.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,6 +40,24 @@ TEST(PollTimer, TicksUntilStoppedAndARestartBeginsANewCount)
     letTimePass(60);
     EXPECT_EQ(ticks.size(), stoppedAt);
     EXPECT_TRUE(timer.isActive());
+}
+
+// A program too busy to take its ticks: the ticks of the stall are missed, not made up for, and
+// the one taken long after its time is missed too rather than raised just before the next.
+TEST(PollTimer, TicksOfAStallAreMissedNotRaisedLate)
+{
+    constexpr int period = 100;
+    PollTimer timer;
+    QSignalSpy ticks(&timer, &PollTimer::timeout);
+    QSignalSpy missed(&timer, &PollTimer::missed);
+    timer.start(period);
+    QElapsedTimer stall;
+    stall.start();
+    while (stall.elapsed() < 5 * period + period / 2) { }
+    ASSERT_TRUE(missed.wait(10000));
+    EXPECT_GE(missed.first().first().toInt(), 5);
+    EXPECT_TRUE(ticks.isEmpty()) << "half a period late";
+    timer.stop();
 }
 
 } // namespace

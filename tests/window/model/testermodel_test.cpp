@@ -72,6 +72,39 @@ TEST_F(TesterModelTest, AFrameThatIsNotAGoodReplyIsNoResponseAndChangesNothing)
     EXPECT_EQ(model.panel().lastEvent, " STACKED 5");
 }
 
+// What waits in the port when the next frame goes is the earlier frame's: a whole reply answers
+// it, late, and the next frame is a new one; a reply that stopped coming goes before the frame,
+// so that it never joins the reply to it; bytes after a reply's eleventh are never decoded.
+TEST_F(TesterModelTest, WhatWaitsAtASendBelongsToTheFrameBefore)
+{
+    QSignalSpy dropped(&model, &TesterModel::bytesDropped);
+    QSignalSpy seconds(&model, &TesterModel::secondReplyRead);
+    model.setRunSwitch(true);
+    line.arrive(reply({idle}));
+    model.SendCommand();
+    EXPECT_EQ(lastFrame(), hex("02 08 11 7F 10 00 03 76")) << "a new frame";
+    EXPECT_EQ(model.log().reply(0), " 02 0B 20 01 00 00 00 00 00 03 2A          ");
+
+    line.arrive(reply({idle}, 0x21).left(8));
+    model.SendCommand();
+    EXPECT_EQ(lastFrame(), hex("02 08 11 7F 10 00 03 76")) << "the same frame again";
+    ASSERT_EQ(dropped.size(), 1);
+    EXPECT_EQ(dropped[0][0].toByteArray(), hex("02 0B 21 01 00 00 00 00"));
+    EXPECT_EQ(dropped[0][1].value<TesterModel::Dropped>(), TesterModel::Dropped::BrokenReply);
+    line.push(reply({stacked, 0, note3}, 0x21) + reply({stacked, 0, note3}, 0x21) + hex("55"));
+    EXPECT_EQ(model.tally().quantity(2), "1");
+    EXPECT_EQ(seconds.size(), 1);
+    ASSERT_EQ(dropped.size(), 2);
+    EXPECT_EQ(dropped[1][0].toByteArray(), hex("55"));
+    EXPECT_EQ(dropped[1][1].value<TesterModel::Dropped>(), TesterModel::Dropped::Stray);
+
+    // The start of a second reply waits for its rest, which is never decoded either.
+    line.push(reply({idle}, 0x21) + reply({0x02}, 0x21).left(4));
+    line.push(reply({0x02}, 0x21).mid(4));
+    EXPECT_EQ(seconds.size(), 2);
+    EXPECT_EQ(model.panel().validatorState, " IDLING");
+}
+
 // Stacking an escrowed note on the real line: the end-to-end test.
 TEST_F(TesterModelTest, AnEscrowedNoteIsReturnedWhenItsChannelIsCleared)
 {
