@@ -12,9 +12,10 @@ constexpr int lampMilliseconds = 24;
 // Long enough for the rest of a garbled 11-byte transmission to arrive at 9600 baud.
 constexpr int resyncMilliseconds = 30;
 constexpr qint64 replyThreshold = 10;
-// A reply's bytes come back to back, a character a millisecond at 9600 baud: a reply that has
-// not gone on for five character times has stopped coming.
-constexpr int arrivalGapMilliseconds = 5;
+// A reply's bytes come back to back, a character a millisecond at 9600 baud, and a USB adapter
+// hands on what it has at least every 16 ms (its latency timer): a reply that has not gone on
+// for 20 ms has stopped coming.
+constexpr int arrivalGapMilliseconds = 20;
 
 } // namespace
 
