@@ -38,7 +38,6 @@ public:
     void stop();
 
     const TesterModel &model() const { return testerModel; }
-    const TrafficRecord &record() const { return trafficRecord; }
     const AcceptanceStatistics &statistics() const { return acceptance; }
     QDateTime startTime() const { return started; }
     QDateTime endTime() const { return ended; }
