@@ -94,8 +94,13 @@ DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previo
     out.noteIndex = reply.noteIndex();
     out.noteIndexText = out.noteIndex ? QString::number(out.noteIndex) : QStringLiteral(" ");
 
-    applyBits(reply, stateBits, out.memory.stateText, out.stateTag);
-    applyBits(reply, eventBits, out.memory.eventText, out.eventTag);
+    applyBits(reply, stateBits, out.ownState, out.stateTag);
+    applyBits(reply, eventBits, out.ownEvent, out.eventTag);
+    // A reply without a state or an event bit leaves the text before it.
+    if (!out.ownState.isEmpty())
+        out.memory.stateText = out.ownState;
+    if (!out.ownEvent.isEmpty())
+        out.memory.eventText = out.ownEvent;
 
     // An event stays on display only while the replies name the same note.
     if (out.memory.lastNoteIndexText != out.noteIndexText)

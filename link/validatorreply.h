@@ -91,6 +91,9 @@ struct DecodedReply
     QString noteIndexText; // "1" to "7", or one blank
     QString stateTag; // three blanks when none
     QString eventTag; // three blanks when none
+    // The state and event this reply reports by itself, whatever came before; empty when none.
+    QString ownState;
+    QString ownEvent;
     DecodeMemory memory; // the texts after this reply
 
     bool stacked() const { return eventTag == QLatin1String("STD"); }

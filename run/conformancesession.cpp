@@ -27,9 +27,10 @@ QString recordLine(const ConformanceExchange &exchange)
     entry.time = exchange.time;
     entry.latency = exchange.replyMs;
     entry.command = exchange.command;
-    entry.reply = ValidatorReply::fromRead(exchange.received);
+    if (const std::optional<ValidatorReply> reply = ValidatorReply::fromRead(exchange.received))
+        entry.report = reportReply(*reply, {}, {});
     entry.settled = true;
-    entry.answered = entry.reply && entry.reply->isGood();
+    entry.answered = entry.report && entry.report->good;
     return TrafficRecord::formatLine(entry);
 }
 

@@ -42,7 +42,7 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     trafficRecord.setCapacity(1);
     // The statistics and the record first: they hold the exchange before the count or the
     // record's settling can end the run.
-    acceptance.follow(&testerModel, this);
+    acceptance.follow(&testerModel, &trafficRecord, this);
     trafficRecord.follow(&testerModel);
     connect(&testerModel, &TesterModel::commandLogged, this, &HeadlessRun::countFrame);
     connect(&testerModel, &TesterModel::sendDue, this, &HeadlessRun::countDue);
@@ -53,7 +53,6 @@ HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *p
     });
     connect(&testerModel, &TesterModel::portFailed, this, &HeadlessRun::portFailed);
     connect(&trafficRecord, &TrafficRecord::settled, this, &HeadlessRun::exchangeSettled);
-    connect(&replyWait, &QTimer::timeout, this, [this] { acceptance.timeOut(); });
     connect(&replyWait, &QTimer::timeout, &trafficRecord, &TrafficRecord::timeOut);
 }
 

@@ -157,7 +157,7 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
     testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
-    acceptance.follow(testerModel, this);
+    acceptance.follow(testerModel, trafficRecord, this);
     // The other windows close most recently opened first: note the order they are shown in.
     qApp->installEventFilter(this);
     bindControls();

@@ -64,7 +64,7 @@ protected:
     bool replied() const
     {
         const TrafficRecord &record = window->record();
-        return record.size() > 0 && record.at(record.size() - 1).reply.has_value();
+        return record.size() > 0 && record.at(record.size() - 1).report.has_value();
     }
 
     QTemporaryDir dir;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -60,93 +61,56 @@ std::optional<double> ChannelFigures::acceptanceRate() const
     return double(stacked) / outcomes();
 }
 
-AcceptanceStatistics::AcceptanceStatistics()
-{
-    clock.start();
-}
+AcceptanceStatistics::AcceptanceStatistics() = default;
 
-void AcceptanceStatistics::follow(const TesterModel *model, QObject *context)
+void AcceptanceStatistics::follow(const TesterModel *model, const TrafficRecord *record,
+                                  QObject *context)
 {
-    QObject::connect(
-            model, &TesterModel::commandLogged, context,
-            [this](const HostCommand &command) { addCommand(command.frameText, clock.elapsed()); });
-    QObject::connect(model, &TesterModel::replyLogged, context,
-                     [this, model](const ValidatorReply &reply, bool shownAsReply) {
-                         addReply(reply, shownAsReply, model->members().pollMode != NegativeAck,
-                                  clock.elapsed());
-                     });
-    QObject::connect(model, &TesterModel::secondReplyRead, context, [this] { addSecondReply(); });
-    QObject::connect(model, &TesterModel::bytesDropped, context,
-                     [this](const QByteArray &bytes, TesterModel::Dropped why) {
-                         using Dropped = TesterModel::Dropped;
-                         addDropped(bytes, why == Dropped::BadStart || why == Dropped::BrokenReply,
-                                    why == Dropped::Stray);
-                     });
-    QObject::connect(model, &TesterModel::portLost, context, [this] { timeOut(); });
+    followRecord(record, context);
+    QObject::connect(model, &TesterModel::replyRead, context,
+                     [this](const ReplyReport &report) { addReport(report); });
+    // The line's figures change with every frame, sent or taken off the line.
+    const auto changed = [this] {
+        ++changes;
+    };
+    QObject::connect(model, &TesterModel::commandLogged, context, changed);
+    QObject::connect(model, &TesterModel::secondReplyRead, context, changed);
+    QObject::connect(model, &TesterModel::bytesDropped, context, changed);
+    QObject::connect(model, &TesterModel::portLost, context, changed);
     QObject::connect(model, &TesterModel::totalsReset, context, [this] { reset(); });
 }
 
-void AcceptanceStatistics::addCommand(const QByteArray &frame, qint64 steadyMs)
+void AcceptanceStatistics::followRecord(const TrafficRecord *record, QObject *context)
 {
-    timeOut();
-    if (frame != lastFrame)
-        countedSinceBuild = false;
-    lastFrame = frame;
-    ++lineCounts.frames;
-    lastSend = steadyMs;
-    awaiting = true;
-    ++changes;
+    this->record = record;
+    atReset = record->counts();
+    QObject::connect(record, &TrafficRecord::settled, context,
+                     [this](const TrafficExchange &exchange) { addExchange(exchange); });
 }
 
-void AcceptanceStatistics::addReply(const ValidatorReply &reply, bool shownAsReply,
-                                    bool countsNotes, qint64 steadyMs)
+void AcceptanceStatistics::addExchange(const TrafficExchange &exchange)
 {
-    const bool good = reply.isGood();
-    // As the traffic record counts: what comes while no frame waits is a reply only when good.
-    if (!awaiting && !good) {
-        addDropped(QByteArray(ValidatorReply::length, 0), false, true);
+    ++changes;
+    if (exchange.kind != TrafficExchange::Kind::Sent || !exchange.answered || exchange.latency < 0)
         return;
-    }
-    ++changes;
-    if (!reply.checksumOk())
-        ++lineCounts.badChecksums;
-    if (!good)
-        ++lineCounts.framingFailures;
-    // A bad reply leaves its frame waiting for a good one.
-    if (!awaiting) {
-        ++lineCounts.extraReplies;
-    } else if (shownAsReply) {
-        awaiting = false;
-        ++lineCounts.replies;
-        ++latencies[steadyMs - *lastSend];
-        ++latencyCount;
-    }
-    if (good)
-        addReport(reply, countsNotes);
+    ++latencies[exchange.latency];
+    ++latencyCount;
 }
 
-void AcceptanceStatistics::addSecondReply()
+AcceptanceStatistics::Line AcceptanceStatistics::line() const
 {
-    ++changes;
-    ++lineCounts.extraReplies;
-}
-
-void AcceptanceStatistics::addDropped(const QByteArray &bytes, bool framingFailure, bool stray)
-{
-    ++changes;
-    if (stray || !awaiting)
-        lineCounts.strayBytes += bytes.size();
-    else if (framingFailure)
-        ++lineCounts.framingFailures;
-}
-
-void AcceptanceStatistics::timeOut()
-{
-    if (!awaiting)
-        return;
-    awaiting = false;
-    ++lineCounts.noResponses;
-    ++changes;
+    if (!record)
+        return {};
+    const TrafficCounts &now = record->counts();
+    Line since;
+    since.frames = now.frames - atReset.frames;
+    since.replies = now.replies - atReset.replies;
+    since.noResponses = now.noResponses - atReset.noResponses;
+    since.badChecksums = now.badChecksums - atReset.badChecksums;
+    since.framingFailures = now.framingFailures - atReset.framingFailures;
+    since.extraReplies = now.extraReplies - atReset.extraReplies;
+    since.strayBytes = now.strayBytes - atReset.strayBytes;
+    return since;
 }
 
 void AcceptanceStatistics::reset()
@@ -155,19 +119,22 @@ void AcceptanceStatistics::reset()
     notes = {};
     eventCounts = {};
     stateCounts = {};
-    lineCounts = {};
+    if (record)
+        atReset = record->counts();
     latencies.clear();
     latencyCount = 0;
     ++changes;
 }
 
-void AcceptanceStatistics::addReport(const ValidatorReply &reply, bool countsNotes)
+void AcceptanceStatistics::addReport(const ReplyReport &report)
 {
-    const bool newReport = !lastGood || reply.bytes != lastGood->bytes;
-    const std::optional<ValidatorReply> before = lastGood;
-    lastGood = reply;
-    if (!newReport)
+    ++changes;
+    if (!report.good)
         return;
+    const std::optional<ValidatorReply> before = std::exchange(lastGood, report.reply);
+    if (!report.newReport)
+        return;
+    const ValidatorReply &reply = report.reply;
     for (int i = 0; i < eventKinds; ++i)
         eventCounts[size_t(i)] += isSet(reply, eventBits[i]);
     for (int i = 0; i < stateKinds; ++i) {
@@ -175,18 +142,15 @@ void AcceptanceStatistics::addReport(const ValidatorReply &reply, bool countsNot
             ++stateCounts[size_t(i)];
     }
 
-    // The note's outcome is the event the receive side decodes, so that a note has one
-    // outcome and stacked notes are those the tally counts. A rejected or returned note that
-    // the reply does not name is the note seen before it.
-    const QString outcome = decodeReply(reply, {}).eventTag;
+    // The note's outcome is the event the receive side decoded, so that a note has one outcome
+    // and stacked notes are those the tally counted. A rejected or returned note that the reply
+    // does not name is the note seen before it.
+    const QString &outcome = report.decoded.eventTag;
     const int named = reply.noteIndex();
     const int channel = named ? named : note.channel;
     if (outcome == QLatin1String("STD")) {
-        if (countsNotes && !countedSinceBuild) {
-            countedSinceBuild = true;
-            if (named)
-                ++notes[size_t(named)].stacked;
-        }
+        if (report.stackedNote && named)
+            ++notes[size_t(named)].stacked;
     } else if (outcome == QLatin1String("RTD")) {
         ++notes[size_t(channel)].returned;
     } else if (outcome == QLatin1String("REJ")) {
@@ -312,13 +276,14 @@ QString AcceptanceStatistics::notesText() const
 
 QString AcceptanceStatistics::lineText() const
 {
-    QStringList lines{QStringLiteral("Frames sent       %1").arg(lineCounts.frames, 8)};
-    lines << QStringLiteral("Replies           %1").arg(lineCounts.replies, 8)
-          << QStringLiteral("No response       %1").arg(lineCounts.noResponses, 8)
-          << QStringLiteral("Bad checksums     %1").arg(lineCounts.badChecksums, 8)
-          << QStringLiteral("Framing failures  %1").arg(lineCounts.framingFailures, 8)
-          << QStringLiteral("Extra replies     %1").arg(lineCounts.extraReplies, 8)
-          << QStringLiteral("Stray bytes       %1").arg(lineCounts.strayBytes, 8);
+    const Line counts = line();
+    QStringList lines{QStringLiteral("Frames sent       %1").arg(counts.frames, 8)};
+    lines << QStringLiteral("Replies           %1").arg(counts.replies, 8)
+          << QStringLiteral("No response       %1").arg(counts.noResponses, 8)
+          << QStringLiteral("Bad checksums     %1").arg(counts.badChecksums, 8)
+          << QStringLiteral("Framing failures  %1").arg(counts.framingFailures, 8)
+          << QStringLiteral("Extra replies     %1").arg(counts.extraReplies, 8)
+          << QStringLiteral("Stray bytes       %1").arg(counts.strayBytes, 8);
     if (latencyCount == 0) {
         lines << QStringLiteral("Latency: no replies");
     } else {
@@ -333,6 +298,7 @@ QString AcceptanceStatistics::lineText() const
 
 QJsonObject AcceptanceStatistics::json() const
 {
+    const Line counts = line();
     const auto figuresJson = [](const ChannelFigures &figures) {
         const std::optional<double> rate = figures.acceptanceRate();
         return QJsonObject{
@@ -361,13 +327,13 @@ QJsonObject AcceptanceStatistics::json() const
     for (int i = 0; i < stateKinds; ++i)
         states.insert(QLatin1String(stateBits[i].key), stateCounts[size_t(i)]);
     return {
-            {QStringLiteral("frames"), lineCounts.frames},
-            {QStringLiteral("replies"), lineCounts.replies},
-            {QStringLiteral("noResponses"), lineCounts.noResponses},
-            {QStringLiteral("badChecksums"), lineCounts.badChecksums},
-            {QStringLiteral("framingFailures"), lineCounts.framingFailures},
-            {QStringLiteral("extraReplies"), lineCounts.extraReplies},
-            {QStringLiteral("strayBytes"), lineCounts.strayBytes},
+            {QStringLiteral("frames"), counts.frames},
+            {QStringLiteral("replies"), counts.replies},
+            {QStringLiteral("noResponses"), counts.noResponses},
+            {QStringLiteral("badChecksums"), counts.badChecksums},
+            {QStringLiteral("framingFailures"), counts.framingFailures},
+            {QStringLiteral("extraReplies"), counts.extraReplies},
+            {QStringLiteral("strayBytes"), counts.strayBytes},
             {QStringLiteral("notes"), channelArray},
             {QStringLiteral("notesTotal"), figuresJson(total())},
             {QStringLiteral("events"), events},

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "channels.h"
-#include "validatorreply.h"
+#include "replyreport.h"
+#include "trafficrecord.h"
 
-#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QString>
 
@@ -32,7 +32,7 @@ struct ChannelFigures
 // in: what became of the notes per channel, the events and fault states the validator
 // reported, and how the line behaved. A report counts once: a reply that repeats the previous
 // good reply byte for byte (the answer to a repeated command) is not a new report; and stacked
-// notes count as the tally counts them, one at most per frame built.
+// notes are those the tally counted.
 class AcceptanceStatistics
 {
 public:
@@ -41,35 +41,20 @@ public:
     enum class State { Jammed, StackerFull, Calibration };
     static constexpr int stateKinds = 3;
 
-    struct Line
-    {
-        int frames = 0; // sent-frame lines logged
-        int replies = 0; // frames answered by a good reply
-        int noResponses = 0; // frames that got none
-        int badChecksums = 0; // frames received whose checksum did not match
-        int framingFailures = 0; // what came for a frame and is no good reply, checksum included
-        int extraReplies = 0; // good replies with no frame waiting for one
-        qint64 strayBytes = 0; // bytes that are no part of a reply
-    };
+    // The line's figures are the traffic record's, counted since the last reset.
+    using Line = TrafficCounts;
 
     AcceptanceStatistics();
 
-    // Takes the model's traffic from now on, timed as the traffic record times it, and starts
-    // again whenever the model's tally is reset. `context` ends the connections.
-    void follow(const TesterModel *model, QObject *context);
-
-    // A sent-frame line was logged for `frame`; steadyMs is a monotonic clock's time. A frame
-    // that differs from the one before was newly built.
-    void addCommand(const QByteArray &frame, qint64 steadyMs);
-    // A frame beginning with the start byte came, logged as the reply line when shownAsReply.
-    // countsNotes is false where the tally counts no stacked note (Negative ACK).
-    void addReply(const ValidatorReply &reply, bool shownAsReply, bool countsNotes, qint64 steadyMs);
-    // A whole good reply after another in one read: no report, as the receive side decodes none.
-    void addSecondReply();
-    // Bytes that made no reply, as the traffic record takes them.
-    void addDropped(const QByteArray &bytes, bool framingFailure, bool stray);
-    // The frame sent last waited long enough for its reply.
-    void timeOut();
+    // Takes the model's reports and the record's exchanges from now on, and starts again whenever
+    // the model's tally is reset. `context` ends the connections.
+    void follow(const TesterModel *model, const TrafficRecord *record, QObject *context);
+    // The line's figures and the latency from `record`, which settles every exchange.
+    void followRecord(const TrafficRecord *record, QObject *context);
+    // A frame that went through the receive side.
+    void addReport(const ReplyReport &report);
+    // An exchange that the record settled: a frame answered gives its reply's latency.
+    void addExchange(const TrafficExchange &exchange);
     void reset();
 
     // Channel 1 to 7; channel 0 holds outcomes whose note the validator did not name and that
@@ -80,7 +65,7 @@ public:
     ChannelFigures total() const;
     int events(Event kind) const { return eventCounts[size_t(kind)]; }
     int statesEntered(State kind) const { return stateCounts[size_t(kind)]; }
-    const Line &line() const { return lineCounts; }
+    Line line() const;
     // Reply latency in ms, from a frame's hand-over to the port to its reply's reading.
     int latencySamples() const { return latencyCount; }
     // Nearest-rank percentile, 0 < fraction <= 1; nothing before the first reply.
@@ -110,21 +95,16 @@ private:
         bool escrowedCounted = false;
     };
 
-    void addReport(const ValidatorReply &reply, bool countsNotes);
     void followNote(const ValidatorReply &reply);
 
     std::array<ChannelFigures, channelCount + 1> notes{};
     std::array<int, eventKinds> eventCounts{};
     std::array<int, stateKinds> stateCounts{};
-    Line lineCounts;
+    const TrafficRecord *record = nullptr;
+    TrafficCounts atReset; // the record's counts at the last reset
     std::map<qint64, int> latencies;
     int latencyCount = 0;
     NoteInHand note;
     std::optional<ValidatorReply> lastGood;
-    std::optional<qint64> lastSend;
-    QByteArray lastFrame;
-    bool countedSinceBuild = false; // as the tally: one stacked note per frame built
-    bool awaiting = false;
     quint64 changes = 0;
-    QElapsedTimer clock;
 };

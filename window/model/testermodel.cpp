@@ -4,6 +4,8 @@
 #include "serialline.h"
 #include "trafficlines.h"
 
+#include <QDateTime>
+
 #include <utility>
 
 namespace {
@@ -37,6 +39,7 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
     resyncWait.setSingleShot(true);
     arrivalWait.setSingleShot(true);
     sinceArrival.start();
+    clock.start();
 
     connect(&PollTime, &PollTimer::timeout, this, &TesterModel::pollTick);
     connect(&PollTime, &PollTimer::missed, this, [this](int ticks) {
@@ -337,27 +340,21 @@ void TesterModel::ReceiveReply()
     if (!tail.stray.isEmpty())
         emit bytesDropped(tail.stray, Dropped::Stray);
     tailStart = tail.incomplete;
-    if (!reply->isGood()) {
+    ReplyReport report = reportReply(*reply, link.decodeMemory, link.lastReply);
+    stamp(report);
+    if (!report.good) {
         // Noise or a damaged reply: no response, like a reply that never came. Nothing in it is
         // decoded, shown or counted, and a good reply already logged for the frame stays.
         if (!link.replyReceived) {
             trafficLog.writeReply(noResponseLine());
             emit logChanged();
         }
-        emit replyLogged(*reply, false);
-        for (const ValidatorReply &second : tail.replies)
-            emit secondReplyRead(second);
+        emit replyRead(report);
+        reportSecondReplies(tail.replies);
         return;
     }
 
-    // A stacked note counts once. The validator repeats its reply, byte for byte, for a command
-    // that repeats the ACK bit: a late reply and the answer to the host's repeat, or the first
-    // frame of a new run, which always starts with ACK 0. A new report always differs, at least
-    // in its control byte, from the reply before it, and the validator makes one for each new
-    // frame: so once a note has been counted for a frame, no reply counts again until the next
-    // frame is built, even when some other frame came in between.
-    const bool newReport = reply->bytes != link.lastReply.bytes;
-    const DecodedReply decoded = decodeReply(*reply, link.decodeMemory);
+    const DecodedReply &decoded = report.decoded;
     link.replyReceived = true;
     link.lastReply = *reply;
     link.stateTag = decoded.stateTag;
@@ -372,13 +369,37 @@ void TesterModel::ReceiveReply()
     controls.lastEvent = decoded.eventCaption(noteValue);
     emit displaysChanged();
 
-    if (decoded.stacked() && newReport && !countedSinceBuild && link.pollMode != NegativeAck) {
+    // A stacked note counts once. The validator repeats its reply, byte for byte, for a command
+    // that repeats the ACK bit: a late reply and the answer to the host's repeat, or the first
+    // frame of a new run, which always starts with ACK 0. A new report always differs, at least
+    // in its control byte, from the reply before it, and the validator makes one for each new
+    // frame: so once a note has been counted for a frame, no reply counts again until the next
+    // frame is built, even when some other frame came in between.
+    if (decoded.stacked() && report.newReport && !countedSinceBuild
+        && link.pollMode != NegativeAck) {
         countedSinceBuild = true;
+        report.stackedNote = true;
         CountNote();
     }
-    emit replyLogged(*reply, true);
-    for (const ValidatorReply &second : tail.replies)
-        emit secondReplyRead(second);
+    emit replyRead(report);
+    reportSecondReplies(tail.replies);
+}
+
+// A whole reply after a read's eleventh byte: decoded for the record alone, never for the
+// displays or the tally.
+void TesterModel::reportSecondReplies(const QList<ValidatorReply> &replies)
+{
+    for (const ValidatorReply &second : replies) {
+        ReplyReport report = reportReply(second, {}, {});
+        stamp(report);
+        emit secondReplyRead(report);
+    }
+}
+
+void TesterModel::stamp(ReplyReport &report) const
+{
+    report.wallMs = QDateTime::currentMSecsSinceEpoch();
+    report.steadyMs = clock.elapsed();
 }
 
 // Bytes after a read's eleventh, and what completes a reply begun there: never decoded.
@@ -388,8 +409,7 @@ void TesterModel::readTail(const QByteArray &tail)
     if (!split.stray.isEmpty())
         emit bytesDropped(split.stray, Dropped::Stray);
     tailStart = split.incomplete;
-    for (const ValidatorReply &second : split.replies)
-        emit secondReplyRead(second);
+    reportSecondReplies(split.replies);
 }
 
 void TesterModel::LogCommand()
@@ -398,7 +418,7 @@ void TesterModel::LogCommand()
         LogReply();
     trafficLog.writeSent(sentFrameLine(link.command));
     emit logChanged();
-    emit commandLogged(link.command);
+    emit commandLogged(link.command, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
 }
 
 void TesterModel::LogReply()

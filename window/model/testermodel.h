@@ -5,6 +5,7 @@
 #include "notetally.h"
 #include "pollmode.h"
 #include "polltimer.h"
+#include "replyreport.h"
 #include "setupfile.h"
 #include "trafficlog.h"
 #include "validatorreply.h"
@@ -132,11 +133,12 @@ signals:
     void channelCaptionsChanged();
     // The conversation as the log takes it in, for a record kept beside the log. A sent-frame
     // line was logged for `command`, right after its frame was handed to the port (nothing
-    // reached the port when its frame text is empty).
-    void commandLogged(const HostCommand &command);
+    // reached the port when its frame text is empty), at the time of day `wallMs` and the
+    // monotonic `steadyMs` of the model's clock, which also times the replies.
+    void commandLogged(const HostCommand &command, qint64 wallMs, qint64 steadyMs);
     // A frame that began with the start byte went through the whole receive side: a good reply
-    // logged, shown and counted (shownAsReply), or anything else taken as no response.
-    void replyLogged(const ValidatorReply &reply, bool shownAsReply);
+    // logged, shown and counted, or anything else taken as no response.
+    void replyRead(const ReplyReport &report);
     // A frame fell due: at a run start, and at each poll timer tick while the run switch is on.
     // A tick during the receive side's pause, or while a reply is still arriving, sends when
     // that is over.
@@ -146,8 +148,8 @@ signals:
     void ticksMissed(int ticks);
     // Bytes taken off the line that are no reply: logged nowhere, and no part of the decoding.
     void bytesDropped(const QByteArray &bytes, TesterModel::Dropped why);
-    // A whole good reply after the eleventh byte of a read: not decoded, shown or counted.
-    void secondReplyRead(const ValidatorReply &reply);
+    // A whole good reply after the eleventh byte of a read: not shown or counted.
+    void secondReplyRead(const ReplyReport &report);
     // The line failed while it was open; portFailed follows.
     void portLost();
 
@@ -156,6 +158,8 @@ private:
     void OpenSerialPort();
     void ReceiveReply();
     void readTail(const QByteArray &tail);
+    void reportSecondReplies(const QList<ValidatorReply> &replies);
+    void stamp(ReplyReport &report) const;
     void received();
     void takeWaitingInput();
     bool replyArriving() const;
@@ -188,6 +192,7 @@ private:
     QTimer resyncWait; // lets a garbled transmission finish before the input is discarded
     QTimer arrivalWait; // lets a reply that is still arriving at a tick come whole
     QElapsedTimer sinceArrival; // since bytes last came
+    QElapsedTimer clock; // times the frames sent and the replies read
     QByteArray tailStart; // a reply begun after the eleventh byte of a read
     bool sendHeld = false; // a tick fell due during the pause or while a reply was arriving
     bool countedSinceBuild = false; // a stacked note was counted since the last frame was built

@@ -10,16 +10,6 @@
 
 namespace {
 
-// The state and event of one reply by itself: nothing carried over from earlier replies, and
-// the event kept whatever the note index of the reply before.
-DecodedReply decodeAlone(const ValidatorReply &reply)
-{
-    DecodeMemory memory;
-    memory.lastNoteIndexText = reply.noteIndex() ? QString::number(reply.noteIndex())
-                                                 : QStringLiteral(" ");
-    return decodeReply(reply, memory);
-}
-
 QString orDash(const QString &text)
 {
     return text.isEmpty() ? QStringLiteral("-") : text;
@@ -42,22 +32,13 @@ QByteArrayView bytesOf(const ValidatorReply &reply)
 
 TrafficRecord::TrafficRecord(QObject *parent)
     : QObject(parent)
-{
-    clock.start();
-}
+{ }
 
 void TrafficRecord::follow(const TesterModel *model)
 {
-    connect(model, &TesterModel::commandLogged, this, [this](const HostCommand &command) {
-        addCommand(command, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
-    });
-    connect(model, &TesterModel::replyLogged, this,
-            [this](const ValidatorReply &reply, bool shownAsReply) {
-                addReply(reply, shownAsReply, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
-            });
-    connect(model, &TesterModel::secondReplyRead, this, [this](const ValidatorReply &reply) {
-        addSecondReply(reply, QDateTime::currentMSecsSinceEpoch(), clock.elapsed());
-    });
+    connect(model, &TesterModel::commandLogged, this, &TrafficRecord::addCommand);
+    connect(model, &TesterModel::replyRead, this, &TrafficRecord::addReply);
+    connect(model, &TesterModel::secondReplyRead, this, &TrafficRecord::addSecondReply);
     connect(model, &TesterModel::bytesDropped, this,
             [this](const QByteArray &bytes, TesterModel::Dropped why) {
                 using Dropped = TesterModel::Dropped;
@@ -87,44 +68,42 @@ void TrafficRecord::addCommand(const HostCommand &command, qint64 wallMs, qint64
     append(exchange);
 }
 
-void TrafficRecord::addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs,
-                             qint64 steadyMs)
+void TrafficRecord::addReply(const ReplyReport &report)
 {
     TrafficExchange *waiting = waitingEntry();
     // What comes while no frame waits is a reply only when it is a good one.
-    if (!waiting && !reply.isGood()) {
-        addStray(bytesOf(reply).toByteArray(), wallMs);
+    if (!waiting && !report.good) {
+        addStray(bytesOf(report.reply).toByteArray(), report.wallMs);
         return;
     }
-    if (!reply.checksumOk())
+    if (!report.reply.checksumOk())
         ++totals.badChecksums;
-    if (!reply.isGood())
+    if (!report.good)
         ++totals.framingFailures;
-    const qint64 latency = lastSendSteady ? steadyMs - *lastSendSteady : -1;
     if (waiting) {
         // A bad reply stands as the no-response line the log shows; a good one may follow it.
-        if (!waiting->reply || shownAsReply) {
-            waiting->reply = reply;
-            waiting->latency = latency;
+        if (!waiting->report || report.good) {
+            waiting->report = report;
+            waiting->latency = lastSendSteady ? report.steadyMs - *lastSendSteady : -1;
         }
-        if (shownAsReply) {
+        if (report.good) {
             waiting->answered = true;
             ++totals.replies;
             settle(*waiting);
         }
         return;
     }
-    addSecondReply(reply, wallMs, steadyMs);
+    addSecondReply(report);
 }
 
-void TrafficRecord::addSecondReply(const ValidatorReply &reply, qint64 wallMs, qint64 steadyMs)
+void TrafficRecord::addSecondReply(const ReplyReport &report)
 {
     TrafficExchange extra;
     extra.kind = lastSendSteady ? TrafficExchange::Kind::SecondReply
                                 : TrafficExchange::Kind::Unasked;
-    extra.time = wallMs;
-    extra.latency = lastSendSteady ? steadyMs - *lastSendSteady : -1;
-    extra.reply = reply;
+    extra.time = report.wallMs;
+    extra.latency = lastSendSteady ? report.steadyMs - *lastSendSteady : -1;
+    extra.report = report;
     extra.answered = true;
     ++totals.extraReplies;
     append(extra);
@@ -291,18 +270,18 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     QString reply;
     QString state;
     QString event;
-    if (exchange.reply && exchange.reply->isGood()) {
-        const DecodedReply decoded = decodeAlone(*exchange.reply);
-        state = decoded.memory.stateText;
-        event = decoded.memory.eventText;
+    if (exchange.report && exchange.report->good) {
+        const DecodedReply &decoded = exchange.report->decoded;
+        state = decoded.ownState;
+        event = decoded.ownEvent;
         if (exchange.answered) {
-            reply = replyLine(*exchange.reply, decoded.stateTag, decoded.noteIndexText,
+            reply = replyLine(exchange.report->reply, decoded.stateTag, decoded.noteIndexText,
                               decoded.eventTag);
         }
-    } else if (exchange.reply) {
-        remarks << (exchange.reply->checksumOk() ? RecordLayout::badFrameRemark()
-                                                 : RecordLayout::badChecksumRemark())
-                           + hexBytes(bytesOf(*exchange.reply));
+    } else if (exchange.report) {
+        remarks << (exchange.report->reply.checksumOk() ? RecordLayout::badFrameRemark()
+                                                        : RecordLayout::badChecksumRemark())
+                           + hexBytes(bytesOf(exchange.report->reply));
     }
     if (!exchange.dropped.isEmpty())
         remarks << RecordLayout::badFrameRemark() + hexBytes(exchange.dropped);
@@ -311,7 +290,7 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     if (exchange.portLost)
         remarks << QStringLiteral("port lost");
     if (!exchange.answered && exchange.kind != Kind::Stray) {
-        if (exchange.settled || exchange.reply)
+        if (exchange.settled || exchange.report)
             reply = noResponseLine();
         else
             remarks << QStringLiteral("no reply yet");

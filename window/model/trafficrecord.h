@@ -1,9 +1,8 @@
 #pragma once
 
 #include "hostcommand.h"
-#include "validatorreply.h"
+#include "replyreport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
 #include <QStringList>
@@ -29,7 +28,7 @@ struct TrafficExchange
     qint64 time = 0; // ms since the epoch: the send; for the other kinds the arrival
     qint64 latency = -1; // ms from the send to the reply; -1 when none
     HostCommand command; // the frame logged (Kind::Sent)
-    std::optional<ValidatorReply> reply; // the frame received for it
+    std::optional<ReplyReport> report; // the frame received for it
     bool settled = false; // the reply column is final
     bool answered = false; // the reply column holds the reply line, not the no-response line
     QByteArray dropped; // came for the frame and made no reply: a bad start, a broken reply
@@ -67,10 +66,11 @@ public:
 
     // A sent-frame line was logged. wallMs is the time of day, steadyMs a monotonic clock's.
     void addCommand(const HostCommand &command, qint64 wallMs, qint64 steadyMs);
-    // A frame beginning with the start byte was logged, as the reply line when shownAsReply.
-    void addReply(const ValidatorReply &reply, bool shownAsReply, qint64 wallMs, qint64 steadyMs);
+    // A frame beginning with the start byte went through the receive side; a good one was
+    // logged as the reply line.
+    void addReply(const ReplyReport &report);
     // A whole good reply after another in one read.
-    void addSecondReply(const ValidatorReply &reply, qint64 wallMs, qint64 steadyMs);
+    void addSecondReply(const ReplyReport &report);
     // Bytes that made no reply (see TesterModel::Dropped).
     void addDropped(const QByteArray &bytes, bool framingFailure, bool stray, qint64 wallMs);
     // The frame sent last waited long enough: it gets the no-response line, as at a next send.
@@ -115,6 +115,5 @@ private:
     int capacity = defaultCapacity;
     TrafficCounts totals;
     std::optional<qint64> lastSendSteady;
-    QElapsedTimer clock;
     QFile recordFile;
 };

@@ -66,28 +66,56 @@ ValidatorReply reply(const Step &step)
     return Frames::replyValue(frame);
 }
 
-void play(AcceptanceStatistics &statistics, const Step *steps, size_t count)
+// The steps as a traffic record and the statistics following it take them, each reply reported
+// as the receive side reports it: decoded after the good reply before, and a stacked note counted
+// as the tally counts it, once per frame sent.
+class Played
 {
-    qint64 now = 0;
-    qint64 sent = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const Step &step = steps[i];
-        if (step.send) {
-            now += 100;
-            sent = now;
-            statistics.addCommand(QByteArray::number(now), sent);
-        }
-        if (step.latency >= 0) {
-            statistics.addReply(reply(step), step.fault == Good || step.fault == NotCounted,
-                                step.fault != NotCounted, sent + step.latency);
+public:
+    Played() { statistics.followRecord(&record, &context); }
+
+    void play(const Step *steps, size_t count)
+    {
+        for (size_t i = 0; i < count; ++i) {
+            const Step &step = steps[i];
+            if (step.send) {
+                now += 100;
+                sent = now;
+                HostCommand command;
+                command.frameText = QByteArray::number(now);
+                record.addCommand(command, sent, sent);
+                countedThisFrame = false;
+            }
+            if (step.latency < 0)
+                continue;
+            ReplyReport report = reportReply(reply(step), {}, lastGood);
+            report.wallMs = report.steadyMs = sent + step.latency;
+            report.stackedNote = report.newReport && report.decoded.stacked()
+                                 && step.fault != NotCounted && !countedThisFrame;
+            countedThisFrame = countedThisFrame || report.stackedNote;
+            if (report.good)
+                lastGood = report.reply;
+            statistics.addReport(report);
+            record.addReply(report);
         }
     }
-}
+
+    QObject context;
+    TrafficRecord record;
+    AcceptanceStatistics statistics;
+
+private:
+    qint64 now = 0;
+    qint64 sent = 0;
+    ValidatorReply lastGood;
+    bool countedThisFrame = false;
+};
 
 TEST(AcceptanceStatistics, CountsABatchOfNotes)
 {
-    AcceptanceStatistics statistics;
-    play(statistics, batch, std::size(batch));
+    Played played;
+    played.play(batch, std::size(batch));
+    const AcceptanceStatistics &statistics = played.statistics;
 
     struct Expected
     {
@@ -133,8 +161,9 @@ TEST(AcceptanceStatistics, OneStackedNotePerFrameBuilt)
                           {false, 0x21, 0x01, 0, 0, 14},
                           {false, 0x20, 0x11, 0, ch(6), 16},
                           {true, 0x21, 0x11, 0, ch(6), 12}};
-    AcceptanceStatistics statistics;
-    play(statistics, steps, std::size(steps));
+    Played played;
+    played.play(steps, std::size(steps));
+    const AcceptanceStatistics &statistics = played.statistics;
     EXPECT_EQ(statistics.events(Event::Stacked), 3);
     EXPECT_EQ(statistics.channel(6).stacked, 2);
 }
@@ -147,11 +176,12 @@ TEST(AcceptanceStatistics, AnOutcomeOfNoChannelHasItsOwnRow)
                           {true, 0x21, 0x02, 0, ch(3), 12},
                           {true, 0x20, 0x11, 0, ch(3), 12},
                           {true, 0x21, 0x01, 0x02, 0, 12}};
-    AcceptanceStatistics statistics;
-    play(statistics, steps, 3);
+    Played played;
+    const AcceptanceStatistics &statistics = played.statistics;
+    played.play(steps, 3);
     EXPECT_FALSE(statistics.hasUnattributed());
     EXPECT_EQ(statistics.json()["notes"].toArray().size(), 7);
-    play(statistics, steps + 3, 1);
+    played.play(steps + 3, 1);
     const QStringList rows = statistics.notesText().split('\n');
     EXPECT_EQ(rows[3], "      3          1         0         1         0         0   100.0 %");
     EXPECT_EQ(
@@ -167,15 +197,16 @@ TEST(AcceptanceStatistics, AnOutcomeOfNoChannelHasItsOwnRow)
 
 TEST(AcceptanceStatistics, ResetStartsAgainButKnowsTheLastReply)
 {
-    AcceptanceStatistics statistics;
-    play(statistics, batch, std::size(batch));
+    Played played;
+    AcceptanceStatistics &statistics = played.statistics;
+    played.play(batch, std::size(batch));
     statistics.reset();
     EXPECT_EQ(statistics.total().accepting, 0);
     EXPECT_EQ(statistics.events(Event::PowerUp), 0);
     EXPECT_EQ(statistics.latencyPercentile(0.5), std::nullopt);
 
     const Step again[] = {{true, 0x20, 0x11, 0, ch(6), 12}, {true, 0x21, 0x11, 0, ch(6), 12}};
-    play(statistics, again, std::size(again));
+    played.play(again, std::size(again));
     EXPECT_EQ(statistics.events(Event::Stacked), 1);
     EXPECT_EQ(statistics.channel(6).stacked, 1);
     EXPECT_EQ(statistics.line().frames, 2);

@@ -42,6 +42,15 @@ const ValidatorReply idle = replyValue(Frames::reply({0x01}));
 const ValidatorReply stacked5 = replyValue(Frames::reply({0x10, 0, 5 << 3}));
 const ValidatorReply badIdle = replyValue(Frames::badChecksum(Frames::reply({0x02})));
 
+// The reply as the receive side reports it, read `ms` after noon.
+ReplyReport report(const ValidatorReply &reply, qint64 ms)
+{
+    ReplyReport report = reportReply(reply, {}, {});
+    report.wallMs = noon + ms;
+    report.steadyMs = ms;
+    return report;
+}
+
 enum Kind { Send, SendNothing, Reply, BadReply, SecondOfARead, Dropped, Stray, TimeOut, PortLost };
 
 struct Event
@@ -81,10 +90,10 @@ TEST_P(TrafficRecordCases, LastLineAndCounts)
             break;
         case Reply:
         case BadReply:
-            record.addReply(e.reply, e.kind == Reply, noon + e.ms, e.ms);
+            record.addReply(report(e.reply, e.ms));
             break;
         case SecondOfARead:
-            record.addSecondReply(e.reply, noon + e.ms, e.ms);
+            record.addSecondReply(report(e.reply, e.ms));
             break;
         case Dropped:
         case Stray:
@@ -192,7 +201,7 @@ TEST(TrafficRecord, KeepsTheNewestEntriesUpToItsCapacity)
     record.setCapacity(3);
     for (int i = 0; i < 5; ++i) {
         record.addCommand(frame(0x10 | (i & 1)), noon + i * 100, i * 100);
-        record.addReply(idle, true, noon + i * 100 + 20, i * 100 + 20);
+        record.addReply(report(idle, i * 100 + 20));
     }
     ASSERT_EQ(record.size(), 3);
     EXPECT_EQ(record.at(0).time, noon + 200);
@@ -215,7 +224,7 @@ TEST(TrafficRecord, AFailedWriteStopsTheRecordingAndSaysWhy)
         const FileSizeLimit limit(200);
         for (int i = 0; i < 2; ++i) {
             record.addCommand(frame(0x10), noon, 1000);
-            record.addReply(idle, true, noon + 20, 1020);
+            record.addReply(report(idle, 1020));
         }
     }
     ASSERT_EQ(failed.size(), 1);
