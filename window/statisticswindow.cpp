@@ -3,19 +3,11 @@
 #include "acceptancestatistics.h"
 #include "ui_statisticswindow.h"
 
-#include <QAreaSeries>
-#include <QChart>
 #include <QHeaderView>
-#include <QLineSeries>
-#include <QValueAxis>
-
-#include <algorithm>
 
 namespace {
 
 constexpr int refreshMilliseconds = 250;
-constexpr qint64 shortestAxisMs = 25; // the line's limit stays in view
-constexpr qint64 mostBins = 200; // wider bins beyond, so that a slow outlier costs little
 constexpr int unattributedRow = channelCount;
 
 void setCell(QTableWidget *table, int row, int column, const QString &text)
@@ -48,32 +40,7 @@ StatisticsWindow::StatisticsWindow(const AcceptanceStatistics &statistics, QWidg
     ui->figuresTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     showUnattributedRow(false);
 
-    auto *chart = new QChart;
-    chart->setTitle(QStringLiteral("Reply latency"));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    histogram = new QLineSeries(this);
-    histogramArea = new QAreaSeries(histogram);
-    histogramArea->setName(QStringLiteral("Replies"));
-    limit = new QLineSeries;
-    limit->setName(QStringLiteral("Line limit %1 ms").arg(lineLimitMs));
-    limit->setPen(QPen(Qt::red, 2, Qt::DashLine));
-    chart->addSeries(histogramArea);
-    chart->addSeries(limit);
-    latencyAxis = new QValueAxis;
-    latencyAxis->setTitleText(QStringLiteral("ms"));
-    latencyAxis->setLabelFormat(QStringLiteral("%d"));
-    countAxis = new QValueAxis;
-    countAxis->setTitleText(QStringLiteral("Replies"));
-    countAxis->setLabelFormat(QStringLiteral("%d"));
-    chart->addAxis(latencyAxis, Qt::AlignBottom);
-    chart->addAxis(countAxis, Qt::AlignLeft);
-    for (QAbstractSeries *series :
-         {static_cast<QAbstractSeries *>(histogramArea), static_cast<QAbstractSeries *>(limit)}) {
-        series->attachAxis(latencyAxis);
-        series->attachAxis(countAxis);
-    }
-    ui->latencyChart->setChart(chart);
-    ui->latencyChart->setRenderHint(QPainter::Antialiasing);
+    ui->latencyHistogram->setLimit(lineLimitMs);
 
     refreshTimer.setInterval(refreshMilliseconds);
     connect(&refreshTimer, &QTimer::timeout, this, &StatisticsWindow::refresh);
@@ -168,26 +135,5 @@ void StatisticsWindow::showFigures()
 
 void StatisticsWindow::showLatency()
 {
-    const std::map<qint64, int> &counts = statistics.latencyCounts();
-    const qint64 end = std::max(shortestAxisMs, statistics.worstLatency().value_or(0) + 1);
-    const qint64 width = (end + mostBins - 1) / mostBins;
-    std::map<qint64, int> bins;
-    int tallest = 1;
-    for (const auto &[ms, count] : counts)
-        tallest = std::max(tallest, bins[ms / width] += count);
-
-    // Steps: each bin as a flat top from its start to its end.
-    QList<QPointF> points{{0, 0}};
-    for (const auto &[bin, count] : bins) {
-        const double from = double(bin * width);
-        const double to = double((bin + 1) * width);
-        points << QPointF(from, 0) << QPointF(from, count) << QPointF(to, count) << QPointF(to, 0);
-    }
-    points << QPointF(double(end), 0);
-    histogram->replace(points);
-    limit->replace({{lineLimitMs, 0}, {lineLimitMs, double(tallest)}});
-    latencyAxis->setRange(0, double(end));
-    latencyAxis->applyNiceNumbers();
-    countAxis->setRange(0, tallest);
-    countAxis->applyNiceNumbers();
+    ui->latencyHistogram->setCounts(statistics.latencyCounts());
 }

@@ -6,9 +6,6 @@
 #include <memory>
 
 class AcceptanceStatistics;
-class QAreaSeries;
-class QLineSeries;
-class QValueAxis;
 
 namespace Ui {
 class StatisticsWindow;
@@ -44,9 +41,4 @@ private:
     QTimer refreshTimer;
     quint64 shownRevision = 0;
     bool shownOnce = false;
-    QLineSeries *histogram = nullptr;
-    QAreaSeries *histogramArea = nullptr;
-    QLineSeries *limit = nullptr;
-    QValueAxis *latencyAxis = nullptr;
-    QValueAxis *countAxis = nullptr;
 };

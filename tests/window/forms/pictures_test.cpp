@@ -1,10 +1,12 @@
 #include "aboutwindow.h"
+#include "acceptancestatistics.h"
 #include "colorsheme.h"
 #include "configdialog.h"
 #include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
+#include "statisticswindow.h"
 #include "testerwindow.h"
 #include "trafficlogview.h"
 
@@ -228,6 +230,29 @@ TEST(Pictures, SideWindows)
     checkControls(&config);
     expectLooksLike(&config, QStringLiteral("config"));
     about->close();
+}
+
+// The statistics of a short run whose replies mostly came well within the line's limit, a few
+// beyond it.
+TEST(Pictures, StatisticsWindow)
+{
+    installFontSubstitutions();
+    setDisplayProfile(HighColour);
+    AcceptanceStatistics statistics;
+    qint64 now = 0;
+    for (const auto &[latency, replies] :
+         {std::pair{12, 2}, {13, 46}, {14, 24}, {15, 4}, {16, 5}, {24, 1}, {26, 2}}) {
+        for (int i = 0; i < replies; ++i) {
+            now += 100;
+            statistics.addCommand(Frames::command(0x20 | i % 2), now);
+            statistics.addReply(Frames::replyValue(Frames::reply({0x01}, 0x20 | i % 2)), true, true,
+                                now + latency);
+        }
+    }
+    StatisticsWindow window(statistics);
+    window.show();
+    EXPECT_EQ(window.windowHandle()->title(), "Statistics");
+    expectLooksLike(&window, QStringLiteral("statistics"));
 }
 
 } // namespace
