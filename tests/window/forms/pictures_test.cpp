@@ -238,15 +238,23 @@ TEST(Pictures, StatisticsWindow)
 {
     installFontSubstitutions();
     setDisplayProfile(HighColour);
+    QObject context;
+    TrafficRecord record;
     AcceptanceStatistics statistics;
+    statistics.followRecord(&record, &context);
     qint64 now = 0;
     for (const auto &[latency, replies] :
          {std::pair{12, 2}, {13, 46}, {14, 24}, {15, 4}, {16, 5}, {24, 1}, {26, 2}}) {
         for (int i = 0; i < replies; ++i) {
             now += 100;
-            statistics.addCommand(Frames::command(0x20 | i % 2), now);
-            statistics.addReply(Frames::replyValue(Frames::reply({0x01}, 0x20 | i % 2)), true, true,
-                                now + latency);
+            HostCommand command;
+            command.frameText = Frames::command(0x20 | i % 2);
+            record.addCommand(command, now, now);
+            ReplyReport report = reportReply(
+                    Frames::replyValue(Frames::reply({0x01}, 0x20 | i % 2)), {}, {});
+            report.wallMs = report.steadyMs = now + latency;
+            statistics.addReport(report);
+            record.addReply(report);
         }
     }
     StatisticsWindow window(statistics);
