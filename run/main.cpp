@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     addConformanceOptions(parser);
     if (!parser.parse(QCoreApplication::arguments()))
         return CommandLine::refuse(parser.errorText());
-    if (parser.isSet(help))
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(0);
     if (parser.isSet(version))
         parser.showVersion();

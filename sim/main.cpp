@@ -134,7 +134,7 @@ int main(int argc, char *argv[])
                        verboseOption});
     if (!parser.parse(QCoreApplication::arguments()))
         return CommandLine::refuse(parser.errorText());
-    if (parser.isSet(help))
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(0);
     if (parser.isSet(version))
         parser.showVersion();

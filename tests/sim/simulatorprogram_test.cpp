@@ -127,6 +127,18 @@ TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
     EXPECT_TRUE(sim.out.isEmpty()) << "nothing after quit";
 }
 
+TEST(SimulatorProgram, TheHelpGivesTheExitStatuses)
+{
+    for (const char *option : {"--help", "--help-all"}) {
+        Sim sim({option});
+        EXPECT_EQ(sim.finish(), 0) << option;
+        EXPECT_TRUE(sim.out.contains("\nExit status: 0 ended by quit, hangup or a signal, 1 the "
+                                     "line, its link, the script or the record failed, 3 the "
+                                     "command line is wrong.\n"))
+                << qPrintable(sim.out);
+    }
+}
+
 // A wrong command line ends with status 3 and the way to the help; a line, link, script or
 // record that cannot be used, with status 1.
 TEST(SimulatorProgram, BadOptionsEndWithAReason)
