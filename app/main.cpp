@@ -81,8 +81,8 @@ bool noDisplayToOpen(int argc, char *argv[])
         return plugin == QLatin1String("xcb") || plugin.startsWith(QLatin1String("wayland"));
     });
 #else
-    Q_UNUSED(argc)
-    Q_UNUSED(argv)
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
     return false;
 #endif
 }
