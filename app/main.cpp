@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "comport.h"
 #include "fonts.h"
 #include "signalwatcher.h"
@@ -8,9 +9,11 @@
 #include <QCommandLineParser>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -21,16 +24,16 @@ std::optional<int> answerCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-            QStringLiteral("Tests banknote validators over an RS-232 line (9600 baud, 7E1)."));
+            QStringLiteral("Tests banknote validators over an RS-232 line (9600 baud, 7E1).\n"
+                           "Exit status: 0 the window was closed, 1 no display could be opened, "
+                           "3 the command line is wrong."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const bool understood = parser.parse(arguments);
     if (!understood || !parser.positionalArguments().isEmpty()) {
-        const QString error = understood ? QStringLiteral("Unexpected argument '%1'.")
-                                                   .arg(parser.positionalArguments().first())
-                                         : parser.errorText();
-        std::fputs(qPrintable(error + QStringLiteral("\n\n") + parser.helpText()), stderr);
-        return 2;
+        return CommandLine::refuse(understood ? QStringLiteral("Unexpected argument '%1'.")
+                                                        .arg(parser.positionalArguments().first())
+                                              : parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
@@ -57,6 +60,33 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     return false;
 }
 
+// Whether the window system of the run needs a display server that nothing names. X11 and
+// Wayland, the toolkit's choices on Linux and the BSDs, connect to the server in DISPLAY or
+// WAYLAND_DISPLAY; without one the toolkit ends the program with an abort. Others, such as
+// offscreen, need none.
+bool noDisplayToOpen(int argc, char *argv[])
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            platform = QString::fromLocal8Bit(argv[i + 1]);
+    }
+    // Platforms are tried in the order listed, each with its options after a colon.
+    const QStringList names = platform.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    return std::all_of(names.cbegin(), names.cend(), [](const QString &name) {
+        const QString plugin = name.section(QLatin1Char(':'), 0, 0);
+        return plugin == QLatin1String("xcb") || plugin.startsWith(QLatin1String("wayland"));
+    });
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
 // On X11 the window's repaints are a few small rectangles, three times a poll. Through shared
 // memory the toolkit makes a round trip to the X server before it paints over anything it sent
 // since the last one, which the lamps do on every poll; sending those few pixels over the
@@ -80,9 +110,25 @@ int main(int argc, char *argv[])
     }
 
     preferDrawingOverTheConnection();
-    QApplication app(argc, argv);
+    // Without a display the toolkit starts on a platform that needs none, the last one named
+    // being the one taken, so that the command line is still read as it is with a display.
+    const bool displayMissing = noDisplayToOpen(argc, argv);
+    std::vector<char *> arguments(argv, argv + argc);
+    char platformOption[] = "-platform";
+    char noDisplay[] = "minimal";
+    if (displayMissing)
+        arguments.insert(arguments.end(), {platformOption, noDisplay});
+    int count = int(arguments.size());
+    arguments.push_back(nullptr);
+    QApplication app(count, arguments.data());
     if (const std::optional<int> status = answerCommandLine(QCoreApplication::arguments()))
         return *status;
+    if (displayMissing) {
+        std::fputs("brisvel: cannot open a display: set DISPLAY, or run brisvel-run for a run "
+                   "without a window\n",
+                   stderr);
+        return 1;
+    }
     installFontSubstitutions();
 
     const QString folder = dataFolder();

@@ -8,6 +8,9 @@
 QString dataFolder();
 QString dataFolderFor(const QString &programFolder);
 
+// The highest COM port number: the tester's port box and SETUP.INI hold it in 16 bits.
+constexpr int highestComPort = 32767;
+
 // Where a COM port number leads: "COMn" on Windows; elsewhere the target of the link
 // ports/comN in the data folder when it exists, the path ports/comN itself when a file or folder
 // stands there, otherwise /dev/ttyS<n-1>. Empty for n <= 0.

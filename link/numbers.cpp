@@ -16,6 +16,13 @@ std::optional<double> finite(double value, bool ok)
     return value;
 }
 
+QLocale plainLocale()
+{
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    return plain;
+}
+
 // The operator's locale, as Qt's default locale gives it, and the C form where that refuses:
 // a decimal point is understood everywhere.
 std::optional<double> parseLocal(const QString &trimmed)
@@ -34,11 +41,18 @@ std::optional<double> parsePlain(const QString &text)
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    QLocale plain = QLocale::c();
-    plain.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = plain.toDouble(trimmed, &ok);
+    const double value = plainLocale().toDouble(trimmed, &ok);
     return finite(value, ok);
+}
+
+std::optional<qint64> parseWhole(const QString &text, qint64 lowest, qint64 highest)
+{
+    bool ok = false;
+    const qint64 value = plainLocale().toLongLong(text.trimmed(), &ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<double> parseEntry(const QString &text)

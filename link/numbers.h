@@ -17,6 +17,9 @@ std::optional<double> parsePlain(const QString &text);
 // "2,5" under a German locale and "1,000" under an English one are refused).
 std::optional<double> parseEntry(const QString &text);
 double roundHalfEven(double value);
+// A whole number as the command lines take it: blanks around, an optional sign and digits, no
+// fraction, exponent or group separator, whatever the locale; nothing outside lowest to highest.
+std::optional<qint64> parseWhole(const QString &text, qint64 lowest, qint64 highest);
 // The stored form's number as a whole number of 16 or 32 bits.
 std::optional<qint16> toInt16(const QString &text);
 std::optional<qint32> toInt32(const QString &text);

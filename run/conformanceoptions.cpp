@@ -1,5 +1,6 @@
 #include "conformanceoptions.h"
 
+#include "numbers.h"
 #include "runoptions.h"
 
 #include <QCommandLineParser>
@@ -50,23 +51,26 @@ bool readConformanceOptions(const QCommandLineParser &parser, const RunOptions &
                 "--conformance does not go with --polls, --mode, --no-escrow or --report");
         return false;
     }
-    bool ok = true;
     if (parser.isSet(notesName)) {
-        options->notes = parser.value(notesName).toInt(&ok);
-        if (!ok || options->notes < 1 || options->notes > mostNotes) {
+        const std::optional<qint64> notes = Numbers::parseWhole(parser.value(notesName), 1,
+                                                                mostNotes);
+        if (!notes) {
             *error = QStringLiteral("--notes needs a whole number from 1 to %1").arg(mostNotes);
             return false;
         }
+        options->notes = int(*notes);
     } else if (run.milliseconds > 0) {
         options->notes = 0;
     }
     if (parser.isSet(replyWithinName)) {
-        options->replyWithinMs = parser.value(replyWithinName).toInt(&ok);
-        if (!ok || options->replyWithinMs < 1 || options->replyWithinMs > longestReplyWithin) {
+        const std::optional<qint64> within = Numbers::parseWhole(parser.value(replyWithinName), 1,
+                                                                 longestReplyWithin);
+        if (!within) {
             *error = QStringLiteral("--reply-within needs a whole number of ms from 1 to %1")
                              .arg(longestReplyWithin);
             return false;
         }
+        options->replyWithinMs = int(*within);
     }
     return true;
 }

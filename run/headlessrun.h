@@ -26,7 +26,7 @@ public:
         AllAnswered = 0,
         NoResponse = 1,
         PortError = 2,
-        UsageError = 3,
+        // 3 is CommandLine::wrongStatus, a wrong command line.
         ReportError = 4,
     };
 

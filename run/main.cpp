@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "conformancesession.h"
 #include "fileaccess.h"
 #include "headlessrun.h"
@@ -42,28 +43,23 @@ int main(int argc, char *argv[])
     const QCommandLineOption version = parser.addVersionOption();
     addRunOptions(parser);
     addConformanceOptions(parser);
-    if (!parser.parse(QCoreApplication::arguments())) {
-        printLine(stderr, QStringLiteral("brisvel-run: %1").arg(parser.errorText()));
-        return HeadlessRun::UsageError;
-    }
-    if (parser.isSet(help))
+    if (!parser.parse(QCoreApplication::arguments()))
+        return CommandLine::refuse(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
         parser.showHelp(0);
     if (parser.isSet(version))
         parser.showVersion();
     QString error;
     const std::optional<RunOptions> options = readRunOptions(parser, &error);
     ConformanceOptions conformance;
-    if (!options || !readConformanceOptions(parser, *options, &conformance, &error)) {
-        printLine(stderr, QStringLiteral("brisvel-run: %1").arg(error));
-        return HeadlessRun::UsageError;
-    }
+    if (!options || !readConformanceOptions(parser, *options, &conformance, &error))
+        return CommandLine::refuse(error);
 
     // The report's file is opened before the run, so that a wrong path stops it at once.
     QFile report(options->reportPath);
     if (QString reason; !options->reportPath.isEmpty() && !openTextForWriting(report, &reason)) {
-        printLine(stderr, QStringLiteral("brisvel-run: cannot write the report %1: %2")
-                                  .arg(options->reportPath, reason));
-        return HeadlessRun::UsageError;
+        return CommandLine::refuse(
+                QStringLiteral("cannot write the report %1: %2").arg(options->reportPath, reason));
     }
 
     // The output and the line are declared first: the run goes before what it writes and polls.

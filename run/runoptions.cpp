@@ -8,6 +8,8 @@
 
 #include <QCommandLineParser>
 
+#include <limits>
+
 namespace {
 
 const QString comName = QStringLiteral("com");
@@ -21,7 +23,6 @@ const QString jsonName = QStringLiteral("json");
 const QString dataFolderName = QStringLiteral("data-folder");
 const QString reportName = QStringLiteral("report");
 
-constexpr int longestPortNumber = 32767;
 // A QTimer counts up to 2^31 - 1 ms, a little over 24 days.
 constexpr double longestSeconds = 2'000'000;
 
@@ -114,13 +115,13 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
     options.channelValues = settings.channelValues;
     options.channelStates = settings.channelStates;
 
-    bool ok = false;
-    options.comPort = parser.value(comName).toInt(&ok);
-    if (!ok || options.comPort < 1 || options.comPort > longestPortNumber) {
+    const std::optional<qint64> port = Numbers::parseWhole(parser.value(comName), 1, highestComPort);
+    if (!port) {
         *error = QStringLiteral("give the validator's port: --com N, N from 1 to %1")
-                         .arg(longestPortNumber);
+                         .arg(highestComPort);
         return std::nullopt;
     }
+    options.comPort = int(*port);
     const std::optional<double> interval = Numbers::parsePlain(
             parser.isSet(intervalName) ? parser.value(intervalName) : options.interval);
     if (!interval || *interval < TesterModel::shortestInterval
@@ -139,16 +140,20 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser &parser, QStri
         return std::nullopt;
     }
     if (parser.isSet(pollsName)) {
-        options.polls = parser.value(pollsName).toInt(&ok);
-        if (!ok || options.polls < 1) {
-            *error = QStringLiteral("--polls needs a whole number from 1");
+        const std::optional<qint64> polls = Numbers::parseWhole(parser.value(pollsName), 1,
+                                                                std::numeric_limits<int>::max());
+        if (!polls) {
+            *error = QStringLiteral("--polls needs a whole number from 1 to %1")
+                             .arg(std::numeric_limits<int>::max());
             return std::nullopt;
         }
+        options.polls = int(*polls);
     }
     if (parser.isSet(secondsName)) {
-        const double seconds = parser.value(secondsName).toDouble(&ok);
-        options.milliseconds = ok ? qRound64(seconds * 1000) : 0;
-        if (!ok || options.milliseconds < 1 || seconds > longestSeconds) {
+        const std::optional<double> seconds = Numbers::parsePlain(parser.value(secondsName));
+        options.milliseconds = seconds && *seconds <= longestSeconds ? qRound64(*seconds * 1000)
+                                                                     : 0;
+        if (options.milliseconds < 1) {
             *error = QStringLiteral("--seconds needs a time from 0.001 to %1")
                              .arg(longestSeconds, 0, 'f', 0);
             return std::nullopt;

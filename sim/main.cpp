@@ -1,8 +1,10 @@
+#include "commandline.h"
 #include "comport.h"
 #include "console.h"
 #include "fileaccess.h"
 #include "linereader.h"
 #include "notefeeder.h"
+#include "numbers.h"
 #include "portlink.h"
 #include "pseudoterminal.h"
 #include "qtserialline.h"
@@ -20,6 +22,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -78,9 +81,12 @@ int main(int argc, char *argv[])
             QStringLiteral("Plays a banknote validator on a serial line for the Brisvel tester.\n"
                            "Commands, one a line on standard input or in a script: ")
             + Console::commandNames().join(QStringLiteral(", "))
-            + QStringLiteral("; in scripts also wait MS."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+            + QStringLiteral("; in scripts also wait MS.\n"
+                             "Exit status: 0 ended by quit, hangup or a signal, 1 the line, its "
+                             "link, the script or the record failed, 3 the command line is "
+                             "wrong."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption ptyOption(
             QStringLiteral("pty"),
             QStringLiteral("Open a pseudo-terminal; print its slave path on the first line."));
@@ -126,36 +132,58 @@ int main(int argc, char *argv[])
     parser.addOptions({ptyOption, comOption, deviceOption, dataFolderOption, scriptOption,
                        autoOption, seedOption, fastOption, replayOption, misbehaveOption,
                        verboseOption});
-    parser.process(app);
+    if (!parser.parse(QCoreApplication::arguments()))
+        return CommandLine::refuse(parser.errorText());
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (const QStringList words = parser.positionalArguments(); !words.isEmpty())
+        return CommandLine::refuse(QStringLiteral("\"%1\" is not an option").arg(words.first()));
 
     const int lineOptions = int(parser.isSet(ptyOption)) + int(parser.isSet(comOption))
                             + int(parser.isSet(deviceOption));
     if (lineOptions != 1)
-        return failWith(QStringLiteral("give one of --pty, --com N or --device PATH"));
-    bool ok = true;
-    const int comNumber = parser.isSet(comOption) ? parser.value(comOption).toInt(&ok) : 0;
-    if (!ok || (parser.isSet(comOption) && comNumber <= 0))
-        return failWith(QStringLiteral("--com needs a port number from 1"));
-    const double autoSeconds = parser.isSet(autoOption) ? parser.value(autoOption).toDouble(&ok)
-                                                        : 0;
-    if (parser.isSet(autoOption) && (!ok || !(autoSeconds >= 0.001 && autoSeconds <= 86400)))
-        return failWith(QStringLiteral("--auto needs a number of seconds from 0.001 to 86400"));
-    const quint32 seed = parser.isSet(seedOption) ? parser.value(seedOption).toUInt(&ok)
-                                                  : QRandomGenerator::global()->generate();
-    if (!ok)
-        return failWith(QStringLiteral("--seed needs a whole number"));
+        return CommandLine::refuse(QStringLiteral("give one of --pty, --com N or --device PATH"));
+    const std::optional<qint64> comNumber = Numbers::parseWhole(parser.value(comOption), 1,
+                                                                highestComPort);
+    if (parser.isSet(comOption) && !comNumber) {
+        return CommandLine::refuse(
+                QStringLiteral("--com needs a port number from 1 to %1").arg(highestComPort));
+    }
+    const std::optional<double> autoSeconds = Numbers::parsePlain(parser.value(autoOption));
+    if (parser.isSet(autoOption) && (!autoSeconds || *autoSeconds < 0.001 || *autoSeconds > 86400)) {
+        return CommandLine::refuse(
+                QStringLiteral("--auto needs a number of seconds from 0.001 to 86400"));
+    }
+    constexpr quint32 highestSeed = std::numeric_limits<quint32>::max();
+    const std::optional<qint64> seed = parser.isSet(seedOption)
+                                               ? Numbers::parseWhole(parser.value(seedOption), 0,
+                                                                     highestSeed)
+                                               : QRandomGenerator::global()->generate();
+    if (!seed) {
+        return CommandLine::refuse(
+                QStringLiteral("--seed needs a whole number from 0 to %1").arg(highestSeed));
+    }
     const bool verbose = parser.isSet(verboseOption);
     const bool replaying = parser.isSet(replayOption);
     if (replaying
         && (parser.isSet(scriptOption) || parser.isSet(autoOption) || parser.isSet(misbehaveOption)))
-        return failWith(QStringLiteral(
+        return CommandLine::refuse(QStringLiteral(
                 "--replay plays the record alone: no --script, --auto or --misbehave"));
     std::optional<ValidatorEngine::Misbehaviour> misbehaviour;
     if (parser.isSet(misbehaveOption)) {
         misbehaviour = ValidatorEngine::misbehaviourNamed(parser.value(misbehaveOption));
         if (!misbehaviour)
-            return failWith(QStringLiteral("--misbehave takes one of: ")
-                            + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")));
+            return CommandLine::refuse(
+                    QStringLiteral("--misbehave takes one of: ")
+                    + ValidatorEngine::misbehaviourNames().join(QStringLiteral(", ")));
+    }
+    QString folder;
+    if (comNumber) {
+        folder = parser.isSet(dataFolderOption) ? parser.value(dataFolderOption) : dataFolder();
+        if (const QString problem = folderProblem(folder); !problem.isEmpty())
+            return CommandLine::refuse(QStringLiteral("--data-folder: %1").arg(problem));
     }
     RecordReplay replay;
     QString errorText;
@@ -183,14 +211,8 @@ int main(int argc, char *argv[])
 
     // Declared after the device: the link goes before the line it names.
     PortLink portLink;
-    if (comNumber > 0) {
-        const QString folder = parser.isSet(dataFolderOption) ? parser.value(dataFolderOption)
-                                                              : dataFolder();
-        if (const QString problem = folderProblem(folder); !problem.isEmpty())
-            return failWith(QStringLiteral("--data-folder: %1").arg(problem));
-        if (!portLink.create(comNumber, folder, devicePath, &errorText))
-            return failWith(errorText);
-    }
+    if (comNumber && !portLink.create(int(*comNumber), folder, devicePath, &errorText))
+        return failWith(errorText);
     printLine(stdout, devicePath);
 
     ValidatorEngine engine;
@@ -245,14 +267,14 @@ int main(int argc, char *argv[])
         script.start();
     }
 
-    NoteFeeder feeder(engine, seed);
+    NoteFeeder feeder(engine, quint32(*seed));
     if (parser.isSet(autoOption)) {
         if (verbose) {
             QObject::connect(&feeder, &NoteFeeder::inserted, &feeder, [](int channel) {
                 printLine(stderr, QStringLiteral("auto: insert %1").arg(channel));
             });
         }
-        feeder.start(std::chrono::milliseconds(qRound64(autoSeconds * 1000)));
+        feeder.start(std::chrono::milliseconds(qRound64(*autoSeconds * 1000)));
     }
 
     if (auto *port = qobject_cast<QSerialPort *>(device.get())) {

@@ -44,6 +44,34 @@ TEST(Numbers, StoredNumbersIgnoreTheLocale)
     QLocale::setDefault(QLocale::system());
 }
 
+// The command lines' whole numbers: digits with an optional sign, within the range asked for.
+TEST(Numbers, WholeNumbersAreDigitsInEveryLocale)
+{
+    const std::pair<const char *, std::optional<qint64>> cases[] = {{"12", 12},
+                                                                    {" +7 ", 7},
+                                                                    {"0", 0},
+                                                                    {"1000", 1000},
+                                                                    {"1001", {}},
+                                                                    {"-1", {}},
+                                                                    {"1.000", {}},
+                                                                    {"1,000", {}},
+                                                                    {"1 000", {}},
+                                                                    {"1e3", {}},
+                                                                    {"2.0", {}},
+                                                                    {"0x10", {}},
+                                                                    {"", {}},
+                                                                    {"+", {}},
+                                                                    {"--1", {}},
+                                                                    {"\u0663", {}},
+                                                                    {"99999999999999999999", {}}};
+    for (const char *locale : {"C", "de_DE", "en_US"}) {
+        QLocale::setDefault(QLocale(QLatin1String(locale)));
+        for (const auto &[text, whole] : cases)
+            EXPECT_EQ(Numbers::parseWhole(text, 0, 1000), whole) << locale << " " << text;
+    }
+    QLocale::setDefault(QLocale::system());
+}
+
 TEST(Numbers, HalvesGoToTheEvenNeighbour)
 {
     const std::pair<const char *, int> cases[] = {{"0.5", 0},   {"1.5", 2},   {"2.5", 2},

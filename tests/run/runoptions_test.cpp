@@ -1,8 +1,10 @@
+#include "conformanceoptions.h"
 #include "runoptions.h"
 #include "setupfile.h"
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,15 +18,20 @@ protected:
     {
         QCommandLineParser parser;
         addRunOptions(parser);
+        addConformanceOptions(parser);
         arguments.prepend("brisvel-run");
         arguments << "--data-folder" << dir.path();
         EXPECT_TRUE(parser.parse(arguments)) << qPrintable(parser.errorText());
         error.clear();
-        return readRunOptions(parser, &error);
+        std::optional<RunOptions> options = readRunOptions(parser, &error);
+        if (options && !readConformanceOptions(parser, *options, &conformance, &error))
+            return std::nullopt;
+        return options;
     }
 
     QTemporaryDir dir;
     QString error;
+    ConformanceOptions conformance;
 };
 
 TEST_F(RunOptionsTest, SetupIniFillsWhatTheCommandLineLeavesOpenAndTheWindowsDefaultsTheRest)
@@ -95,6 +102,51 @@ TEST_F(RunOptionsTest, RefusedOptionsSayWhatIsWrong)
         EXPECT_FALSE(read(arguments)) << qPrintable(arguments.join(' '));
         EXPECT_TRUE(error.contains(expected)) << qPrintable(error);
     }
+}
+
+// The same command line means the same run on every machine: numbers are digits, with a decimal
+// point only where a fraction is meant, and never a group separator.
+TEST_F(RunOptionsTest, NumbersMeanTheSameInEveryLocale)
+{
+    const std::pair<QStringList, const char *> cases[] = {
+            {{"--com", "32767", "--interval", "150.5"}, "com 32767, 150 ms"},
+            {{"--com", " +3 ", "--interval", "1e2"}, "com 3, 100 ms"},
+            {{"--com", "1.0"}, "--com N"},
+            {{"--com", "32768"}, "--com N"},
+            {{"--com", "1", "--interval", "1.500"}, "--interval needs"},
+            {{"--com", "1", "--interval", "1,500"}, "--interval needs"},
+            {{"--com", "1", "--polls", "1000"}, "com 1, 100 ms, 1000 polls"},
+            {{"--com", "1", "--polls", "1.000"}, "--polls needs"},
+            {{"--com", "1", "--polls", "1,000"}, "--polls needs"},
+            {{"--com", "1", "--polls", "2147483648"}, "--polls needs"},
+            {{"--com", "1", "--seconds", "2.5"}, "com 1, 100 ms, 2500 ms long"},
+            {{"--com", "1", "--seconds", "2,5"}, "--seconds needs"},
+            {{"--com", "1", "--seconds", "nan"}, "--seconds needs"},
+            {{"--com", "1", "--conformance", "--notes", "10", "--reply-within", "40"},
+             "com 1, 100 ms, 10 notes within 40 ms"},
+            {{"--com", "1", "--conformance", "--notes", "1.000"}, "--notes needs"},
+            {{"--com", "1", "--conformance", "--reply-within", "35,5"}, "--reply-within needs"}};
+    for (const char *locale : {"C", "de_DE", "en_US"}) {
+        QLocale::setDefault(QLocale(QLatin1String(locale)));
+        for (const auto &[arguments, expected] : cases) {
+            const std::optional<RunOptions> options = read(arguments);
+            QString result = error;
+            if (options) {
+                result = QStringLiteral("com %1, %2 ms").arg(options->comPort).arg(options->interval);
+                if (options->polls)
+                    result += QStringLiteral(", %1 polls").arg(options->polls);
+                if (options->milliseconds)
+                    result += QStringLiteral(", %1 ms long").arg(options->milliseconds);
+                if (conformance.on)
+                    result += QStringLiteral(", %1 notes within %2 ms")
+                                      .arg(conformance.notes)
+                                      .arg(conformance.replyWithinMs);
+            }
+            EXPECT_TRUE(options ? result == expected : result.contains(expected))
+                    << locale << " " << qPrintable(result);
+        }
+    }
+    QLocale::setDefault(QLocale::system());
 }
 
 } // namespace

@@ -40,6 +40,9 @@ public:
     }
 };
 
+// What ends the message of a wrong command line.
+const QString hint = "\nTry 'brisvel-run --help' for more information.\n";
+
 class RunProgramTest : public testing::Test
 {
 protected:
@@ -82,11 +85,12 @@ TEST_F(RunProgramTest, ExitCodesTellHowTheRunWent)
         EXPECT_TRUE(run.err.contains(c.error)) << qPrintable(run.err);
         EXPECT_TRUE(run.out.contains(c.output)) << qPrintable(run.out);
         EXPECT_EQ(run.out.isEmpty(), c.exitCode == 3) << qPrintable(run.out);
+        EXPECT_EQ(run.err.endsWith(hint), c.exitCode == 3) << qPrintable(run.err);
     }
 }
 
-// SETUP.INI's numbers read alike whatever the locale of the run.
-TEST_F(RunProgramTest, TheSettingsFileMeansTheSameInEveryLocale)
+// SETUP.INI's and the command line's numbers read alike whatever the locale of the run.
+TEST_F(RunProgramTest, TheSettingsFileAndTheCommandLineMeanTheSameInEveryLocale)
 {
     SetupSettings settings;
     settings.pollRate = "250";
@@ -104,6 +108,12 @@ TEST_F(RunProgramTest, TheSettingsFileMeansTheSameInEveryLocale)
             values << QString::number(channel.toObject()["value"].toInt());
         EXPECT_EQ(values.join(' '), "1 2 1000 10 20 50 2");
         EXPECT_EQ(run.summary()["interval"].toInt(), 250);
+        for (const char *interval : {"1.500", "1,500"}) {
+            RunProgram refused(dir.path(), {"--com", "1", "--interval", interval}, environment);
+            EXPECT_EQ(refused.finish(), 3) << interval;
+            EXPECT_TRUE(refused.err.startsWith("brisvel-run: --interval needs a poll interval"))
+                    << qPrintable(refused.err);
+        }
     }
 }
 
@@ -123,17 +133,17 @@ TEST_F(RunProgramTest, PathsAreWhatTheySay)
         bool readPipe;
         int exitCode;
         QString error; // all of standard error
-    } cases[] = {
-            {"/no/such/folder", "", false, 3,
-             "brisvel-run: --data-folder: /no/such/folder does not exist\n"},
-            {plain, "", false, 3, "brisvel-run: --data-folder: " + plain + " is not a folder\n"},
-            {dir.path(), pipe, false, 3,
-             "brisvel-run: cannot write the report " + pipe
-                     + ": a named pipe that no program reads\n"},
-            {dir.path(), pipe, true, 0, ""},
-            {dir.path(), "/dev/stdout", false, 0, ""},
-            {dir.path(), "/dev/full", false, 4,
-             "brisvel-run: cannot write the report /dev/full: No space left on device\n"}};
+    } cases[] = {{"/no/such/folder", "", false, 3,
+                  "brisvel-run: --data-folder: /no/such/folder does not exist" + hint},
+                 {plain, "", false, 3,
+                  "brisvel-run: --data-folder: " + plain + " is not a folder" + hint},
+                 {dir.path(), pipe, false, 3,
+                  "brisvel-run: cannot write the report " + pipe
+                          + ": a named pipe that no program reads" + hint},
+                 {dir.path(), pipe, true, 0, ""},
+                 {dir.path(), "/dev/stdout", false, 0, ""},
+                 {dir.path(), "/dev/full", false, 4,
+                  "brisvel-run: cannot write the report /dev/full: No space left on device\n"}};
     for (const auto &c : cases) {
         SCOPED_TRACE(qPrintable(c.folder + " " + c.report));
         const int reader = c.readPipe ? ::open(QFile::encodeName(pipe), O_RDONLY | O_NONBLOCK) : -1;

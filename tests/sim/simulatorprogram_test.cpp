@@ -127,6 +127,20 @@ TEST(SimulatorProgram, AScriptRunsAndCanEndTheProgram)
     EXPECT_TRUE(sim.out.isEmpty()) << "nothing after quit";
 }
 
+TEST(SimulatorProgram, TheHelpGivesTheExitStatuses)
+{
+    for (const char *option : {"--help", "--help-all"}) {
+        Sim sim({option});
+        EXPECT_EQ(sim.finish(), 0) << option;
+        EXPECT_TRUE(sim.out.contains("\nExit status: 0 ended by quit, hangup or a signal, 1 the "
+                                     "line, its link, the script or the record failed, 3 the "
+                                     "command line is wrong.\n"))
+                << qPrintable(sim.out);
+    }
+}
+
+// A wrong command line ends with status 3 and the way to the help; a line, link, script or
+// record that cannot be used, with status 1.
 TEST(SimulatorProgram, BadOptionsEndWithAReason)
 {
     QTemporaryDir dir;
@@ -135,32 +149,52 @@ TEST(SimulatorProgram, BadOptionsEndWithAReason)
     writeFile(dir.filePath("plain"), {});
     const QString pipe = dir.filePath("pipe");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe), 0600), 0);
-    const std::pair<QStringList, QString> cases[] = {
-            {{}, ""},
-            {{"--pty", "--com", "3"}, ""},
-            {{"--com", "0"}, ""},
-            {{"--com", "x"}, ""},
-            {{"--pty", "--auto", "0"}, ""},
-            {{"--pty", "--auto", "soon"}, ""},
-            {{"--pty", "--seed", "-1"}, ""},
-            {{"--pty", "--script", "/nonexistent/script"}, ""},
-            {{"--device", "/nonexistent/tty"}, ""},
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        QString error;
+    } cases[] = {
+            {{}, 3, "give one of --pty, --com N or --device PATH"},
+            {{"--pty", "--com", "3"}, 3, "give one of"},
+            {{"--pty", "--bogus"}, 3, "Unknown option 'bogus'."},
+            {{"--pty", "stray"}, 3, "\"stray\" is not an option"},
+            {{"--com", "0"}, 3, "--com needs a port number from 1 to 32767"},
+            {{"--com", "x"}, 3, "--com needs"},
+            {{"--com", "1.0"}, 3, "--com needs"},
+            {{"--com", "32768"}, 3, "--com needs"},
+            {{"--pty", "--auto", "0"}, 3, "--auto needs a number of seconds from 0.001 to 86400"},
+            {{"--pty", "--auto", "soon"}, 3, "--auto needs"},
+            {{"--pty", "--auto", "1,5"}, 3, "--auto needs"},
+            {{"--pty", "--seed", "-1"}, 3, "--seed needs a whole number from 0 to 4294967295"},
+            {{"--pty", "--seed", "4294967296"}, 3, "--seed needs"},
+            {{"--pty", "--seed", "1.000"}, 3, "--seed needs"},
+            {{"--pty", "--misbehave", "sometimes"}, 3, "--misbehave takes one of: "},
             {{"--com", "3", "--data-folder", "/nonexistent/data"},
+             3,
              "--data-folder: /nonexistent/data does not exist"},
-            {{"--com", "3", "--data-folder", dir.filePath("plain")}, "plain is not a folder"},
+            {{"--com", "3", "--data-folder", dir.filePath("plain")}, 3, "plain is not a folder"},
+            {{"--pty", "--replay", dir.filePath("notes.txt"), "--script", dir.filePath("s")},
+             3,
+             "--replay plays the record alone"},
+            {{"--pty", "--script", "/nonexistent/script"}, 1, "/nonexistent/script"},
+            {{"--device", "/nonexistent/tty"}, 1, "/nonexistent/tty"},
             {{"--pty", "--replay", dir.filePath("notes.txt")},
+             1,
              "notes.txt: line 1 is not a line of a traffic record"},
             {{"--pty", "--replay", dir.filePath("comments.txt")},
+             1,
              "comments.txt: no exchange to replay"},
-            {{"--pty", "--replay", pipe}, "pipe: not a regular file but a named pipe"},
-            {{"--pty", "--replay", "/dev/zero"}, "/dev/zero: not a regular file but a device"},
-            {{"--pty", "--replay", dir.filePath("notes.txt"), "--script", dir.filePath("s")},
-             "--replay plays the record alone"}};
-    for (const auto &[arguments, error] : cases) {
-        Sim sim(arguments);
-        EXPECT_EQ(sim.finish(), 1) << qPrintable(arguments.join(' '));
-        EXPECT_FALSE(sim.err.isEmpty());
-        EXPECT_TRUE(sim.err.contains(error)) << qPrintable(sim.err);
+            {{"--pty", "--replay", pipe}, 1, "pipe: not a regular file but a named pipe"},
+            {{"--pty", "--replay", "/dev/zero"}, 1, "/dev/zero: not a regular file but a device"}};
+    const QString hint = "\nTry 'brisvel-validator-sim --help' for more information.\n";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.arguments.join(' ')));
+        Sim sim(c.arguments);
+        EXPECT_EQ(sim.finish(), c.exitCode);
+        EXPECT_TRUE(sim.err.startsWith("brisvel-validator-sim: ")) << qPrintable(sim.err);
+        EXPECT_TRUE(sim.err.contains(c.error)) << qPrintable(sim.err);
+        EXPECT_EQ(sim.err.endsWith(hint), c.exitCode == 3) << qPrintable(sim.err);
     }
 }
 

@@ -526,7 +526,7 @@ TEST_P(SetupFileTest, EachProgramSaysWhatItCannotUseAndLeavesIt)
     EXPECT_EQ(run.finish(), c.runnerExit) << qPrintable(run.err);
     const QString runner = QString(c.runner).replace("%1", path);
     if (c.runnerExit == 3)
-        EXPECT_EQ(run.err, runner);
+        EXPECT_EQ(run.err, runner + "Try 'brisvel-run --help' for more information.\n");
     else
         EXPECT_TRUE(run.out.contains(runner)) << qPrintable(run.out);
 

@@ -1,0 +1,15 @@
+#pragma once
+
+class QString;
+
+// What the programs' command lines have in common.
+namespace CommandLine {
+
+// The exit status of every program given a wrong command line.
+constexpr int wrongStatus = 3;
+
+// Writes the program's name and the error on standard error, with the way to the program's
+// help on the next line, as the GNU tools do. Returns wrongStatus.
+int refuse(const QString &error);
+
+} // namespace CommandLine
