@@ -117,7 +117,7 @@ void PollTimer::takeTicks(qint64 ticks)
 {
     ticksTaken += ticks;
     const qint64 late = sinceStart.nsecsElapsed() - ticksTaken * periodNs;
-    const bool onTime = late <= periodNs / 4;
+    const bool onTime = late <= periodNs / 4 || (neededNs > 0 && periodNs - late >= neededNs);
     const qint64 missedTicks = ticks - (onTime ? 1 : 0);
     if (missedTicks > 0)
         emit missed(int(qMin<qint64>(missedTicks, std::numeric_limits<int>::max())));

@@ -13,8 +13,9 @@ class QSocketNotifier;
 // it, on time to the kernel's precision; elsewhere from a precise Qt timer.
 //
 // The ticks of the grid that the program was too busy to take (a stall, a pause of the process)
-// are not made up for: they are reported as missed, and a tick taken more than a quarter of a
-// period after its time is missed too, so that it does not go out just before the next one.
+// are not made up for: they are reported as missed, and so is a tick taken late, more than a
+// quarter of a period after its time, unless the time it needs is still left before the next
+// one, so that what it starts does not go out just before the next tick.
 class PollTimer : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,9 @@ public:
     void start(int milliseconds);
     void stop();
     bool isActive() const { return active; }
+    // What a tick starts takes this long: a late tick is raised while that much of its period
+    // is left.
+    void setTimeNeeded(int milliseconds) { neededNs = qint64(milliseconds) * 1000000; }
 
 signals:
     void timeout();
@@ -42,6 +46,7 @@ private:
     QTimer fallback;
     bool active = false;
     qint64 periodNs = 0;
+    qint64 neededNs = 0;
     qint64 ticksTaken = 0; // since the start
     QElapsedTimer sinceStart;
 };

@@ -18,6 +18,9 @@ constexpr qint64 replyThreshold = 10;
 // hands on what it has at least every 16 ms (its latency timer): a reply that has not gone on
 // for 20 ms has stopped coming.
 constexpr int arrivalGapMilliseconds = 20;
+// A frame and its reply take 19.8 ms on the line at 9600 baud: a late tick still sends while
+// that, and a little more, is left before the next one.
+constexpr int exchangeMilliseconds = 25;
 
 } // namespace
 
@@ -41,6 +44,7 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
     sinceArrival.start();
     clock.start();
 
+    PollTime.setTimeNeeded(exchangeMilliseconds);
     connect(&PollTime, &PollTimer::timeout, this, &TesterModel::pollTick);
     connect(&PollTime, &PollTimer::missed, this, [this](int ticks) {
         if (controls.runSwitch)
