@@ -1,7 +1,6 @@
 #include "aboutwindow.h"
 #include "colorsheme.h"
 #include "configdialog.h"
-#include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
@@ -140,7 +139,6 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
 {
     const Layout &layout = GetParam();
     installFontSubstitutions();
-    setDisplayProfile(layout.profile);
     QTemporaryDir dir;
     MemoryLine line;
     TesterWindow window(layout.profile, dir.path(), &line);
@@ -203,7 +201,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Pictures, SideWindows)
 {
     installFontSubstitutions();
-    setDisplayProfile(HighColour);
     QTemporaryDir dir;
     MemoryLine line;
     TesterWindow tester(HighColour, dir.path(), &line);
