@@ -57,7 +57,7 @@ void run(const std::uint8_t *data, std::size_t size)
 {
     MemoryLine line;
     TesterModel model(&line);
-    model.setInputEmptiedAtRunStart(size & 1);
+    model.setInputEmptiedAtRunStart((size & 1) != 0);
     setUpHandPaced(model);
     Input input{QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))};
     while (!input.atEnd()) {
