@@ -4,7 +4,6 @@
 #include "aboutwindow.h"
 #include "colorsheme.h"
 #include "configdialog.h"
-#include "displayprofile.h"
 #include "fonts.h"
 #include "pseudoterminal.h"
 #include "statisticswindow.h"
@@ -86,7 +85,6 @@ int main(int argc, char *argv[])
                           std::pair{HighColour, QStringLiteral("main64k")}};
     for (const auto &[layout, name] : layouts) {
         sequence.then(0, [&, layout = layout] {
-            setDisplayProfile(layout);
             window = new TesterWindow(layout, data.path());
             window->setAttribute(Qt::WA_DeleteOnClose);
             window->show();
@@ -110,7 +108,6 @@ int main(int argc, char *argv[])
         });
     });
     sequence.then(300, [&] {
-        setDisplayProfile(HighColour);
         window = new TesterWindow(HighColour, data.path());
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();

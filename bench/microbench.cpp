@@ -71,7 +71,7 @@ void noResponse(benchmark::State &state)
 void receiveAndLog(benchmark::State &state)
 {
     MemoryLine line;
-    TesterModel model(&line, HighColour);
+    TesterModel model(&line);
     model.setPortText(QStringLiteral("1"));
     model.setComPort(1);
     model.markPortForReopen();

@@ -7,7 +7,7 @@ ModelPoller::ModelPoller(ValidatorRig &validator, int intervalMs, qsizetype fram
     : QObject(parent)
     , rig(validator)
     , serial(validator.folder())
-    , model(&serial, HighColour)
+    , model(&serial)
     , interval(intervalMs)
     , frames(frameCount)
 {

@@ -21,7 +21,7 @@ Soak::Soak(const QString &simulatorProgram, qsizetype pollCount, QObject *parent
     , simulatorPath(simulatorProgram)
     , polls(pollCount)
     , serial(dataFolder.path())
-    , model(&serial, HighColour)
+    , model(&serial)
 {
     watchdog.setSingleShot(true);
     watchdog.setInterval(replyPatienceMs);

@@ -33,7 +33,7 @@ QString channelDigits(const std::array<int, channelCount> &states)
 HeadlessRun::HeadlessRun(const RunOptions &options, SerialLine *line, QObject *parent)
     : QObject(parent)
     , options(options)
-    , testerModel(line, HighColour)
+    , testerModel(line)
     , serialLine(line)
 {
     replyWait.setSingleShot(true);

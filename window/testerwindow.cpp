@@ -1,7 +1,6 @@
 #include "testerwindow.h"
 
 #include "aboutwindow.h"
-#include "displayprofile.h"
 #include "lamp.h"
 #include "qtserialline.h"
 #include "setupfile.h"
@@ -134,13 +133,14 @@ void TesterWindow::setFileChooser(FileChooser chooser)
     fileChooser() = chooser ? std::move(chooser) : FileChooser(chooseFileInDialog);
 }
 
-TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line,
+TesterWindow::TesterWindow(DisplayProfile profile, const QString &dataFolder, SerialLine *line,
                            QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , windowLayout(profile == Colour256 ? Colour256 : HighColour)
     , setupPath(setupFilePath(dataFolder))
 {
-    if (layout == Colour256) {
+    if (windowLayout == Colour256) {
         main256 = std::make_unique<Ui::MAIN256>();
         main256->setupUi(this);
     } else {
@@ -154,7 +154,9 @@ TesterWindow::TesterWindow(DisplayProfile layout, const QString &dataFolder, Ser
         ownLine = std::make_unique<QtSerialLine>(dataFolder);
         line = ownLine.get();
     }
-    testerModel = new TesterModel(line, layout == Colour256 ? Colour256 : HighColour, this);
+    testerModel = new TesterModel(line, this);
+    // The high-colour layout does not take what waited in the port before a run for its replies.
+    testerModel->setInputEmptiedAtRunStart(windowLayout == HighColour);
     trafficRecord = new TrafficRecord(this);
     trafficRecord->follow(testerModel);
     acceptance.follow(testerModel, trafficRecord, this);
@@ -232,6 +234,10 @@ void TesterWindow::wireControls()
     }
 
     connect(m, &TesterModel::runSwitchChanged, Check4, &QPushButton::setChecked);
+    connect(m, &TesterModel::portTextChanged, Text1, [this](const QString &text) {
+        if (Text1->text() != text)
+            Text1->setText(text);
+    });
     connect(m, &TesterModel::intervalTextChanged, Text2, [this](const QString &text) {
         if (Text2->text() != text)
             Text2->setText(text);
@@ -246,18 +252,16 @@ void TesterWindow::wireControls()
     connect(m, &TesterModel::displaysChanged, this, &TesterWindow::showDisplays);
     connect(m, &TesterModel::lampsChanged, this, &TesterWindow::showLamps);
     connect(m, &TesterModel::channelCaptionsChanged, this, &TesterWindow::showChannelCaptions);
+    connect(m, &TesterModel::channelStatesChanged, this, &TesterWindow::showChannelStates);
 }
 
 void TesterWindow::openWindow()
 {
-    SetupSettings settings;
     std::optional<QString> text;
     setupRefusal = setupFileRefusal(setupPath, &text);
-    if (text) {
-        settings = parseSetupText(*text, displayProfile());
-    } else {
-        setDisplayProfile(layout());
-    }
+    // The controls show the settings as the model signals them.
+    testerModel->applySettings(text ? parseSetupText(*text, windowLayout)
+                                    : SetupSettings::defaults(windowLayout));
     if (!setupRefusal.isEmpty()) {
         // After the window shows, so that the box stands over it.
         QMetaObject::invokeMethod(
@@ -272,12 +276,6 @@ void TesterWindow::openWindow()
                 },
                 Qt::QueuedConnection);
     }
-    for (int i = 0; i < channelCount; ++i) {
-        Check1[i]->setText(settings.channelValues[i]);
-        Check1[i]->setCheckState(checkState(settings.channelStates[i]));
-    }
-    Text2->setText(settings.pollRate);
-    testerModel->applySettings(settings);
 
     if (const QScreen *s = screen(); s && s->size() == QSize(640, 480))
         setWindowState(windowState() | Qt::WindowMaximized);
@@ -285,7 +283,6 @@ void TesterWindow::openWindow()
         move(s->availableGeometry().center() - rect().center());
 
     Check6->setChecked(true);
-    Text1->setText(QString::number(settings.comPort));
     testerModel->markPortForReopen();
     ValueChg();
     testerModel->setPollMode(NoPollMode);
@@ -317,16 +314,8 @@ void TesterWindow::saveSettings()
                         QString());
         return;
     }
-    SetupSettings settings;
-    settings.displayProfile = displayProfile();
-    settings.comPort = testerModel->members().comPort;
-    settings.pollRate = Text2->text();
-    for (int i = 0; i < channelCount; ++i) {
-        settings.channelValues[i] = Check1[i]->text();
-        settings.channelStates[i] = boxState(Check1[i]->checkState());
-    }
     QString error;
-    if (!saveSetupFile(setupPath, settings, &error))
+    if (!saveSetupFile(setupPath, testerModel->settings(), &error))
         messageShower()(nullptr, QStringLiteral("Settings Not Saved"), error, QString());
 }
 
@@ -355,7 +344,7 @@ void TesterWindow::closeOtherWindows()
 
 QString TesterWindow::channelCaption(int index) const
 {
-    return Check1[index]->text();
+    return testerModel->panel().channelCaptions[size_t(index)];
 }
 
 void TesterWindow::setChannelCaption(int index, const QString &caption)
@@ -418,6 +407,12 @@ void TesterWindow::showChannelCaptions()
 {
     for (int i = 0; i < channelCount; ++i)
         Check1[i]->setText(testerModel->panel().channelCaptions[i]);
+}
+
+void TesterWindow::showChannelStates()
+{
+    for (int i = 0; i < channelCount; ++i)
+        Check1[i]->setCheckState(checkState(testerModel->panel().channelStates[i]));
 }
 
 void TesterWindow::selectEntry(TesterModel::Entry entry)

@@ -31,9 +31,9 @@ class MAIN256;
 } // namespace Ui
 
 // The tester window, in either layout: the controls of the form, wired to the model that holds
-// the conversation. Opening it loads SETUP.INI from the data folder; closing it saves the file
-// and ends the program. A file it could not use it says so about at the opening, and never
-// writes over.
+// the conversation and the settings, which the controls mirror. Opening it loads SETUP.INI from
+// the data folder into the model; closing it saves the model's settings to the file and ends the
+// program. A file it could not use it says so about at the opening, and never writes over.
 class TesterWindow : public QWidget, public ChannelValues
 {
     Q_OBJECT
@@ -51,15 +51,16 @@ public:
                                            const std::function<void(const QString &)> &chosen)>;
     static void setFileChooser(FileChooser chooser);
 
+    // `profile` is the run's display profile: the window's layout, and the Sys.Color it saves.
     // Without a line, the window opens the real serial port of the data folder.
-    TesterWindow(DisplayProfile layout, const QString &dataFolder, SerialLine *line = nullptr,
+    TesterWindow(DisplayProfile profile, const QString &dataFolder, SerialLine *line = nullptr,
                  QWidget *parent = nullptr);
     ~TesterWindow() override;
 
     TesterModel &model() { return *testerModel; }
     TrafficRecord &record() { return *trafficRecord; }
     const AcceptanceStatistics &statistics() const { return acceptance; }
-    DisplayProfile layout() const { return testerModel->layout(); }
+    DisplayProfile layout() const { return windowLayout; }
     QString settingsPath() const { return setupPath; }
 
     QString channelCaption(int index) const override;
@@ -84,6 +85,7 @@ private:
     void showDisplays();
     void showLamps();
     void showChannelCaptions();
+    void showChannelStates();
     void selectEntry(TesterModel::Entry entry);
     void toggleConfigure(bool on);
     void wireRecord();
@@ -97,6 +99,7 @@ private:
     std::unique_ptr<Ui::MAIN64K> main64k;
     std::unique_ptr<Ui::MAIN256> main256;
     std::unique_ptr<SerialLine> ownLine;
+    DisplayProfile windowLayout;
     TesterModel *testerModel = nullptr;
     TrafficRecord *trafficRecord = nullptr;
     QMenu *logMenu = nullptr; // the traffic log's context menu

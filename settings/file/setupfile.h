@@ -37,7 +37,7 @@ std::optional<QString> ReadNextSetting(QString &remainder);
 // The tester window's read of an existing file. A file as the program writes it is read line by
 // line; in a file edited by hand each line that names one of the 17 keys sets that key, and a
 // file naming none of them is read line by line. A leading UTF-8 byte-order mark is skipped. The
-// profile is read but not used: the run keeps `profile`, the program-wide one. A value that
+// profile is read but not used: the run keeps `profile`, the one it started with. A value that
 // cannot be read keeps its no-file default.
 SetupSettings parseSetupText(const QString &text, DisplayProfile profile);
 

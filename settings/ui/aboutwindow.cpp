@@ -38,14 +38,7 @@ void AboutWindow::closeEvent(QCloseEvent *event)
 
 void AboutWindow::openConfigurations()
 {
-    // One configuration dialog at a time: asking again brings the open one to the front.
-    static QPointer<ConfigDialog> dialog;
-    if (channelsObject) {
-        if (!dialog)
-            dialog = new ConfigDialog(channels, channelsObject);
-        dialog->show();
-        dialog->raise();
-        dialog->activateWindow();
-    }
+    if (channelsObject)
+        ConfigDialog::showFor(channels, channelsObject);
     close();
 }

@@ -7,6 +7,8 @@
 #include "pictures.h"
 #include "setupfile.h"
 
+#include <QApplication>
+
 ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
     : ui(std::make_unique<Ui::Config>())
     , channels(channels)
@@ -31,6 +33,21 @@ ConfigDialog::ConfigDialog(ChannelValues *channels, QObject *channelsObject)
 }
 
 ConfigDialog::~ConfigDialog() = default;
+
+void ConfigDialog::showFor(ChannelValues *channels, QObject *channelsObject)
+{
+    ConfigDialog *dialog = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        auto *open = qobject_cast<ConfigDialog *>(window);
+        if (open && open->channelsObject == channelsObject && open->isVisible())
+            dialog = open;
+    }
+    if (!dialog)
+        dialog = new ConfigDialog(channels, channelsObject);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
 
 // DONE: empty boxes become "0"; the first box that is not a number, not the same number in the
 // operator's locale as in SETUP.INI's form, or not one that SETUP.INI can hold as a channel

@@ -29,6 +29,10 @@ public:
     ConfigDialog(ChannelValues *channels, QObject *channelsObject);
     ~ConfigDialog() override;
 
+    // Shows the dialog of these channels: one at a time, so that asking again brings the open
+    // one to the front.
+    static void showFor(ChannelValues *channels, QObject *channelsObject);
+
 private:
     void applyValues();
     std::array<QLineEdit *, channelCount> valueBoxes() const;

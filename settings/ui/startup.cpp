@@ -1,7 +1,6 @@
 #include "startup.h"
 
 #include "colorsheme.h"
-#include "displayprofile.h"
 #include "setupfile.h"
 
 Startup::Startup(const QString &dataFolder, OpenTester openTester, QObject *parent)
@@ -13,19 +12,12 @@ Startup::Startup(const QString &dataFolder, OpenTester openTester, QObject *pare
 void Startup::start()
 {
     const DisplayProfile saved = readStartupProfile(settingsPath);
-    setDisplayProfile(saved);
     if (saved != ProfileNotChosen) {
-        open(saved);
+        openTester(saved);
         return;
     }
     auto *chooser = new ColorSheme;
-    connect(chooser, &ColorSheme::chosen, this, &Startup::open);
+    connect(chooser, &ColorSheme::chosen, this, openTester);
     connect(chooser, &ColorSheme::dismissed, this, &Startup::abandoned);
     chooser->show();
-}
-
-void Startup::open(DisplayProfile profile)
-{
-    setDisplayProfile(profile);
-    openTester(profile);
 }

@@ -8,9 +8,9 @@
 #include <functional>
 
 // The program's start: takes the display profile from SETUP.INI in the data folder, or asks the
-// operator for one with the chooser, sets the program-wide displayProfile and then opens the
-// tester window of that profile through `openTester`. Nothing waits: with the chooser shown,
-// the tester window opens from the chooser's click.
+// operator for one with the chooser, and then opens the tester window of that profile through
+// `openTester`: the run's profile, which the window shows and saves. Nothing waits: with the
+// chooser shown, the tester window opens from the chooser's click.
 class Startup : public QObject
 {
     Q_OBJECT
@@ -31,8 +31,6 @@ signals:
     void abandoned();
 
 private:
-    void open(DisplayProfile profile);
-
     QString settingsPath;
     OpenTester openTester;
 };

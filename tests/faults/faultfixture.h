@@ -29,6 +29,8 @@ protected:
     {
         ASSERT_TRUE(plugIn());
         setUpHandPaced(model);
+        // As the high-colour tester window sets its model up.
+        model.setInputEmptiedAtRunStart(true);
     }
 
     // A new validator line on a new pseudo-terminal, linked as COM1; the engine stays.
@@ -109,7 +111,7 @@ protected:
     ValidatorEngine engine;
     std::unique_ptr<SimulatedValidator> validator;
     QtSerialLine serial{folder.path()};
-    TesterModel model{&serial, HighColour};
+    TesterModel model{&serial};
     QSignalSpy portFailed{&model, &TesterModel::portFailed};
 
 private:

@@ -56,7 +56,8 @@ void lineEvent(MemoryLine &line, TesterModel &model, int event)
 void run(const std::uint8_t *data, std::size_t size)
 {
     MemoryLine line;
-    TesterModel model(&line, (size & 1) ? HighColour : Colour256);
+    TesterModel model(&line);
+    model.setInputEmptiedAtRunStart((size & 1) != 0);
     setUpHandPaced(model);
     Input input{QByteArray(reinterpret_cast<const char *>(data), qsizetype(size))};
     while (!input.atEnd()) {

@@ -24,8 +24,8 @@ inline void setUpHandPaced(TesterModel &model)
 // and sends with model.SendCommand().
 struct HandPacedModel
 {
-    explicit HandPacedModel(DisplayProfile layout = Colour256)
-        : model(&line, layout)
+    HandPacedModel()
+        : model(&line)
     {
         setUpHandPaced(model);
     }

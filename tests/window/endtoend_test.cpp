@@ -1,4 +1,3 @@
-#include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "simulatedvalidator.h"
@@ -27,7 +26,6 @@ protected:
     void SetUp() override
     {
         installFontSubstitutions();
-        setDisplayProfile(HighColour);
         TesterWindow::setMessageShower([this](QWidget *, const QString &, const QString &text,
                                               const QString &) { messages << text; });
         TesterWindow::setFileChooser([this](QWidget *, const QString &, const QString &,

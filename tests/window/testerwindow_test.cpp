@@ -2,7 +2,6 @@
 #include "colorsheme.h"
 #include "comport.h"
 #include "configdialog.h"
-#include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
@@ -64,7 +63,6 @@ protected:
     void SetUp() override
     {
         installFontSubstitutions();
-        setDisplayProfile(ProfileNotChosen);
         TesterWindow::setMessageShower([this](QWidget *, const QString &title, const QString &text,
                                               const QString &) { messages << title + ": " + text; });
         // The operator picks the file at once: the next path of the queue.
@@ -86,9 +84,10 @@ protected:
         TesterWindow::setFileChooser({});
     }
 
-    void open()
+    void open() { open(GetParam()); }
+    void open(DisplayProfile profile)
     {
-        window = std::make_unique<TesterWindow>(GetParam(), dir.path(), &line);
+        window = std::make_unique<TesterWindow>(profile, dir.path(), &line);
         window->show();
     }
 
@@ -143,7 +142,6 @@ TEST_P(TesterWindowTest, WithoutAFileOpensIdleAndClosingWritesTheDefaults)
     open();
     EXPECT_EQ(find<QLineEdit>("Text1")->text(), "1");
     EXPECT_EQ(find<QLineEdit>("Text2")->text(), "100");
-    EXPECT_EQ(displayProfile(), GetParam());
     window->close();
     EXPECT_EQ(savedFile(),
               setupFile(GetParam() == Colour256 ? "2 1 100 1 2 5 10 20 50 100 1 1 1 1 1 1 1"
@@ -157,8 +155,7 @@ TEST_P(TesterWindowTest, ReadsTheFileAndSavesWhatChanged)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly)
                 && file.write(setupFile("1 2 250 1 2 5 10 20 50 500 1 0 2 1 1 1 0")) > 0);
     file.close();
-    setDisplayProfile(HighColour);
-    open();
+    open(HighColour); // as start-up opens the file's profile
     EXPECT_EQ(find<QLineEdit>("Text1")->text(), "2");
     EXPECT_EQ(find<QLineEdit>("Text2")->text(), "250");
     EXPECT_EQ(find<QLabel>("Label8_6")->text(), "500");
@@ -205,6 +202,8 @@ TEST_P(TesterWindowTest, TheControlsDriveTheModelAndShowIt)
     auto *runSwitch = find<QPushButton>("Check4");
     find<QLineEdit>("Text2")->setText("65535"); // no tick of the run's own
     runSwitch->click();
+    EXPECT_EQ(line.clearRequests, GetParam() == HighColour ? 1 : 0)
+            << "only the high-colour layout empties the input at a run start";
     line.push(Frames::reply({0x10, 0x00, 0x18}));
     find<QPushButton>("Command2")->click();
     EXPECT_EQ(find<QLabel>("Label9_2")->text(), "0");
@@ -530,7 +529,6 @@ TEST_P(SetupFileTest, EachProgramSaysWhatItCannotUseAndLeavesIt)
     else
         EXPECT_TRUE(run.out.contains(runner)) << qPrintable(run.out);
 
-    setDisplayProfile(ProfileNotChosen);
     QStringList messages;
     TesterWindow::setMessageShower([&](QWidget *, const QString &title, const QString &text,
                                        const QString &) { messages << title + ": " + text; });

@@ -27,10 +27,9 @@ constexpr int exchangeMilliseconds = 25;
 const QColor TesterModel::lampDark(0x40, 0x00, 0x00);
 const QColor TesterModel::lampLit(0xFF, 0x00, 0x00);
 
-TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *parent)
+TesterModel::TesterModel(SerialLine *line, QObject *parent)
     : QObject(parent)
     , MSComm1(line)
-    , layoutProfile(layout)
 {
     controls.sendLamp = lampDark;
     controls.receiveLamp = lampDark;
@@ -59,7 +58,10 @@ TesterModel::TesterModel(SerialLine *line, DisplayProfile layout, QObject *paren
 
 void TesterModel::setPortText(const QString &text)
 {
+    if (controls.portText == text)
+        return;
     controls.portText = text;
+    emit portTextChanged(text);
 }
 
 void TesterModel::setIntervalText(const QString &text)
@@ -80,7 +82,10 @@ void TesterModel::setChannelCaption(int index, const QString &caption)
 
 void TesterModel::setChannelState(int index, int state)
 {
+    if (controls.channelStates[index] == state)
+        return;
     controls.channelStates[index] = state;
+    emit channelStatesChanged();
 }
 
 void TesterModel::setEscrow(bool on)
@@ -131,11 +136,29 @@ void TesterModel::applySettings(const SetupSettings &settings)
     setIntervalText(settings.pollRate);
     setComPort(settings.comPort);
     setPortText(QString::number(settings.comPort));
+    settingsProfile = settings.displayProfile;
+}
+
+SetupSettings TesterModel::settings() const
+{
+    SetupSettings settings;
+    settings.displayProfile = settingsProfile;
+    // The port in use, not the text of the port box.
+    settings.comPort = link.comPort;
+    settings.pollRate = controls.intervalText;
+    settings.channelValues = controls.channelCaptions;
+    settings.channelStates = controls.channelStates;
+    return settings;
 }
 
 void TesterModel::setInputEmptiedOnOpen(bool on)
 {
     emptyInputOnOpen = on;
+}
+
+void TesterModel::setInputEmptiedAtRunStart(bool on)
+{
+    emptyInputAtRunStart = on;
 }
 
 void TesterModel::markPortForReopen()
@@ -182,7 +205,7 @@ void TesterModel::startRun()
         trafficLog.clear();
         emit logChanged();
     }
-    if (layoutProfile == HighColour)
+    if (emptyInputAtRunStart)
         MSComm1->clearInBuffer();
     emit sendDue();
     SendCommand();

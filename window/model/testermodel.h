@@ -80,14 +80,13 @@ public:
     static const QColor lampDark;
     static const QColor lampLit;
 
-    // The line stays the caller's; layout selects the few behaviours that differ by layout.
-    TesterModel(SerialLine *line, DisplayProfile layout, QObject *parent = nullptr);
+    // The line stays the caller's.
+    explicit TesterModel(SerialLine *line, QObject *parent = nullptr);
 
     const LinkMembers &members() const { return link; }
     const PanelState &panel() const { return controls; }
     const TrafficLog &log() const { return trafficLog; }
     const NoteTally &tally() const { return noteTally; }
-    DisplayProfile layout() const { return layoutProfile; }
     bool pollTimerActive() const { return PollTime.isActive(); }
     // The receive side waits out a garbled transmission before it discards the input.
     bool resyncPending() const { return resyncWait.isActive(); }
@@ -106,12 +105,17 @@ public:
     void setPollMode(PollMode mode);
     void setComPort(qint16 port);
     // SETUP.INI's values, as a window's opening takes them: the channels' captions and enables,
-    // the interval, the port number and its text.
+    // the interval, the port number and its text, and the display profile, kept to be saved.
     void applySettings(const SetupSettings &settings);
+    // The values to save: those applied, as the operator and the runs have changed them since.
+    SetupSettings settings() const;
     void markPortForReopen();
     // Empties the port's input each time it opens, so that bytes already waiting are not taken
-    // for a reply. The layouts leave it off and keep their own rule for the run start.
+    // for a reply.
     void setInputEmptiedOnOpen(bool on);
+    // Empties the port's input at each run start, whether the port is open yet or not: what
+    // waits there answers no frame of the run.
+    void setInputEmptiedAtRunStart(bool on);
     void closePort();
 
     void SendCommand();
@@ -120,6 +124,7 @@ public:
 
 signals:
     void runSwitchChanged(bool on);
+    void portTextChanged(const QString &text);
     void intervalTextChanged(const QString &text);
     void entryRejected(TesterModel::Entry entry);
     void portFailed(const QString &message, const QString &detail);
@@ -131,6 +136,7 @@ signals:
     // The tally went back to zero; figures kept beside it start again too.
     void totalsReset();
     void channelCaptionsChanged();
+    void channelStatesChanged();
     // The conversation as the log takes it in, for a record kept beside the log. A sent-frame
     // line was logged for `command`, right after its frame was handed to the port (nothing
     // reached the port when its frame text is empty), at the time of day `wallMs` and the
@@ -181,7 +187,7 @@ private:
     void setPollTimerInterval(int milliseconds);
 
     SerialLine *MSComm1;
-    DisplayProfile layoutProfile;
+    qint16 settingsProfile = ProfileNotChosen; // SETUP.INI's Sys.Color, kept to be saved
     LinkMembers link;
     PanelState controls;
     TrafficLog trafficLog;
@@ -200,4 +206,5 @@ private:
     bool pollTimerEnabled = true;
     int pollTimerInterval = 0;
     bool emptyInputOnOpen = false;
+    bool emptyInputAtRunStart = false;
 };

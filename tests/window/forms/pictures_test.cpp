@@ -2,7 +2,6 @@
 #include "acceptancestatistics.h"
 #include "colorsheme.h"
 #include "configdialog.h"
-#include "displayprofile.h"
 #include "fonts.h"
 #include "frames.h"
 #include "memoryline.h"
@@ -142,7 +141,6 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
 {
     const Layout &layout = GetParam();
     installFontSubstitutions();
-    setDisplayProfile(layout.profile);
     QTemporaryDir dir;
     MemoryLine line;
     TesterWindow window(layout.profile, dir.path(), &line);
@@ -205,7 +203,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Pictures, SideWindows)
 {
     installFontSubstitutions();
-    setDisplayProfile(HighColour);
     QTemporaryDir dir;
     MemoryLine line;
     TesterWindow tester(HighColour, dir.path(), &line);

@@ -280,9 +280,10 @@ TEST_F(TesterModelTest, PollTimerSendsWhileTheSwitchIsOnAndTheLampsDimTogether)
     EXPECT_FALSE(model.pollTimerActive());
 }
 
-TEST(TesterModel, HighColourRunStartEmptiesTheReceiveBufferEvenBeforeTheFirstOpen)
+TEST(TesterModel, RunStartEmptiesTheReceiveBufferEvenBeforeTheFirstOpenWhenAsked)
 {
-    HandPacedModel h(HighColour);
+    HandPacedModel h;
+    h.model.setInputEmptiedAtRunStart(true);
     h.model.setRunSwitch(true);
     EXPECT_EQ(h.line.clearRequests, 1);
     EXPECT_EQ(h.line.written.size(), 1);
