@@ -234,7 +234,6 @@ TEST(Pictures, SideWindows)
 TEST(Pictures, StatisticsWindow)
 {
     installFontSubstitutions();
-    setDisplayProfile(HighColour);
     QObject context;
     TrafficRecord record;
     AcceptanceStatistics statistics;
