@@ -103,6 +103,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("brisvel"));
     QCoreApplication::setApplicationVersion(QStringLiteral(BRISVEL_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(BRISVEL_APP_ID));
     // Answered before the window system is opened, so that they work without a display.
     if (asksForHelpOrVersion(argc, argv)) {
         QCoreApplication app(argc, argv);
