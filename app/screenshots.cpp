@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the program's windows to PNG files for the documentation: both layouts idle and in
 // a conversation with a simulated validator, the start-up chooser, the configuration dialog and
 // the About window, and the statistics window after a batch of notes.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package made by scripts/package: brisvel_<version>_<arch>.deb with the tester, the
 # runner and the simulator in /usr/bin, their manual pages and bash completion, the desktop entry,
 # the AppStream metainfo, the icons, README, the copyright file and the changelog; and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Run by CPack on the staged package, before the debug symbols are split off: takes the .comment
 # section, the compiler's version notes, out of the programs.
 find_program(OBJCOPY_EXECUTABLE objcopy REQUIRED)

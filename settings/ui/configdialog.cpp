@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "configdialog.h"
 #include "ui_config.h"
 

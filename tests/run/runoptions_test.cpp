@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "conformanceoptions.h"
 #include "runoptions.h"
 #include "setupfile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Font set-up for the layouts, which were drawn for Windows at 96 dpi. Call once, after the

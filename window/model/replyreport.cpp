@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "replyreport.h"
 
 ReplyReport reportReply(const ValidatorReply &reply, const DecodeMemory &memory,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "acceptancestatistics.h"
 #include "frames.h"
 #include "printers.h"
