@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commandline.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QString>
 
@@ -16,6 +17,17 @@ int refuse(const QString &error)
                stderr);
     std::fflush(stderr);
     return wrongStatus;
+}
+
+std::optional<int> parse(QCommandLineParser &parser)
+{
+    if (!parser.parse(QCoreApplication::arguments()))
+        return refuse(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    return std::nullopt;
 }
 
 } // namespace CommandLine

@@ -40,16 +40,12 @@ int main(int argc, char *argv[])
                            "broken), 2 the port failed, 3 the command line is wrong, 4 the report "
                            "could not be written. Without --polls or --seconds it runs until "
                            "interrupted."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
     addRunOptions(parser);
     addConformanceOptions(parser);
-    if (!parser.parse(QCoreApplication::arguments()))
-        return CommandLine::refuse(parser.errorText());
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(0);
-    if (parser.isSet(version))
-        parser.showVersion();
+    if (const std::optional<int> status = CommandLine::parse(parser))
+        return *status;
     QString error;
     const std::optional<RunOptions> options = readRunOptions(parser, &error);
     ConformanceOptions conformance;

@@ -86,8 +86,8 @@ int main(int argc, char *argv[])
                              "Exit status: 0 ended by quit, hangup or a signal, 1 the line, its "
                              "link, the script or the record failed, 3 the command line is "
                              "wrong."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+    parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption ptyOption(
             QStringLiteral("pty"),
             QStringLiteral("Open a pseudo-terminal; print its slave path on the first line."));
@@ -133,12 +133,8 @@ int main(int argc, char *argv[])
     parser.addOptions({ptyOption, comOption, deviceOption, dataFolderOption, scriptOption,
                        autoOption, seedOption, fastOption, replayOption, misbehaveOption,
                        verboseOption});
-    if (!parser.parse(QCoreApplication::arguments()))
-        return CommandLine::refuse(parser.errorText());
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all")))
-        parser.showHelp(0);
-    if (parser.isSet(version))
-        parser.showVersion();
+    if (const std::optional<int> status = CommandLine::parse(parser))
+        return *status;
     if (const QStringList words = parser.positionalArguments(); !words.isEmpty())
         return CommandLine::refuse(QStringLiteral("\"%1\" is not an option").arg(words.first()));
 
