@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -164,6 +165,10 @@ TEST_P(PicturesTest, TesterWindowIdleAndPolling)
         QCoreApplication::processEvents(); // drawn before the next poll, as on the screen
     }
     interval->setText(shownInterval);
+    // The lamps go dark 24 ms after the last send, on a timer of their own: the picture is drawn
+    // once they have, however long the machine took to get here.
+    ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return window.model().panel().sendLamp == TesterModel::lampDark; }, 10000));
     // The reference is drawn as an inactive window: without the focus frame.
     QApplication::focusWidget()->clearFocus();
     QCoreApplication::processEvents();
