@@ -4,9 +4,7 @@
 
 bool ReplySource::wellFormed(const QByteArray &frame)
 {
-    return frame.size() == commandLength && frame[0] == Frame::startByte
-           && frame[1] == char(commandLength) && frame[6] == Frame::endByte
-           && quint8(frame[7]) == frameChecksum(frame);
+    return Frame::wellFormed(frame, commandLength);
 }
 
 QList<Exchange> ReplySource::receive(const QByteArray &bytes)
@@ -16,11 +14,10 @@ QList<Exchange> ReplySource::receive(const QByteArray &bytes)
     while (!pending.isEmpty()) {
         // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
         // judged once all its bytes are in.
-        const bool startOk = pending[0] == Frame::startByte;
-        const bool lengthOk = pending.size() < 2 || pending[1] == char(commandLength);
-        if (startOk && lengthOk && pending.size() < commandLength)
+        const bool mayBegin = Frame::mayBegin(pending, commandLength);
+        if (mayBegin && pending.size() < commandLength)
             break;
-        if (startOk && lengthOk && wellFormed(pending.left(commandLength))) {
+        if (mayBegin && wellFormed(pending.left(commandLength))) {
             const QByteArray command = pending.left(commandLength);
             pending.remove(0, commandLength);
             exchanges.append(respond(command));

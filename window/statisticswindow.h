@@ -1,8 +1,13 @@
 #pragma once
 
+#include "hostcommand.h"
+#include "serialline.h"
+#include "validatorreply.h"
+
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 
 class AcceptanceStatistics;
@@ -22,8 +27,13 @@ class StatisticsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // A command (8 bytes) and its reply (11 bytes) of 10 bits each at 9600 baud.
-    static constexpr double lineLimitMs = 19.8;
+    // A command and its reply, back to back, to a tenth of a millisecond: 19.8 ms.
+    static constexpr double lineLimitMs = qRound(std::chrono::duration<double, std::milli>(
+                                                         LineCharacters(HostCommand::length
+                                                                        + ValidatorReply::length))
+                                                         .count()
+                                                 * 10)
+                                          / 10.0;
 
     StatisticsWindow(const AcceptanceStatistics &statistics, QWidget *parent = nullptr);
     ~StatisticsWindow() override;

@@ -48,8 +48,8 @@ TEST(HostCommand, BuildsTheFrameByteForByte)
         SCOPED_TRACE(line);
         const BuildResult r = BuildCommand(in);
         EXPECT_EQ(sentFrameLine(r.command), line);
-        EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, line);
-        const auto &[stack, ret, hostState] = byTag.at(r.command.tag);
+        EXPECT_EQ(" " + Frame::hexBytes(r.command.frameText) + " " + r.command.tag(), line);
+        const auto &[stack, ret, hostState] = byTag.at(r.command.tag());
         EXPECT_EQ(r.stackRequest, stack);
         EXPECT_EQ(r.returnRequest, ret);
         EXPECT_EQ(r.hostState, hostState);

@@ -25,19 +25,6 @@ QString orDash(const QString &text)
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-QString hexBytes(QByteArrayView bytes)
-{
-    QStringList words;
-    for (const char byte : bytes)
-        words << HexByte(quint8(byte));
-    return words.join(QLatin1Char(' '));
-}
-
-QByteArrayView bytesOf(const ValidatorReply &reply)
-{
-    return QByteArrayView(reinterpret_cast<const char *>(reply.bytes.data()), reply.length);
-}
-
 } // namespace
 
 TrafficRecord::TrafficRecord(QObject *parent)
@@ -93,7 +80,7 @@ void TrafficRecord::addReply(const ValidatorReply &reply, bool shownAsReply, qin
     TrafficExchange *waiting = waitingEntry();
     // What comes while no frame waits is a reply only when it is a good one.
     if (!waiting && !reply.isGood()) {
-        addStray(bytesOf(reply).toByteArray(), wallMs);
+        addStray(reply.view().toByteArray(), wallMs);
         return;
     }
     if (!reply.checksumOk())
@@ -302,12 +289,12 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     } else if (exchange.reply) {
         remarks << (exchange.reply->checksumOk() ? RecordLayout::badFrameRemark()
                                                  : RecordLayout::badChecksumRemark())
-                           + hexBytes(bytesOf(*exchange.reply));
+                           + Frame::hexBytes(exchange.reply->view());
     }
     if (!exchange.dropped.isEmpty())
-        remarks << RecordLayout::badFrameRemark() + hexBytes(exchange.dropped);
+        remarks << RecordLayout::badFrameRemark() + Frame::hexBytes(exchange.dropped);
     if (!exchange.stray.isEmpty())
-        remarks << RecordLayout::strayBytesRemark() + hexBytes(exchange.stray);
+        remarks << RecordLayout::strayBytesRemark() + Frame::hexBytes(exchange.stray);
     if (exchange.portLost)
         remarks << QStringLiteral("port lost");
     if (!exchange.answered && exchange.kind != Kind::Stray) {
