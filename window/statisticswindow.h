@@ -27,13 +27,10 @@ class StatisticsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // A command and its reply, back to back, to a tenth of a millisecond: 19.8 ms.
-    static constexpr double lineLimitMs = qRound(std::chrono::duration<double, std::milli>(
-                                                         LineCharacters(HostCommand::length
-                                                                        + ValidatorReply::length))
-                                                         .count()
-                                                 * 10)
-                                          / 10.0;
+    // A command (8 characters) and its reply (11) back to back, to a tenth of a millisecond.
+    static constexpr std::chrono::duration<double, std::milli> lineLimit = LineCharacters(
+            HostCommand::length + ValidatorReply::length);
+    static constexpr double lineLimitMs = qRound(lineLimit.count() * 10) / 10.0;
 
     StatisticsWindow(const AcceptanceStatistics &statistics, QWidget *parent = nullptr);
     ~StatisticsWindow() override;

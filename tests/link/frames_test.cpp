@@ -157,6 +157,9 @@ TEST(ValidatorReply, LogLines)
     EXPECT_EQ(replyLine(r, "STK", "5", "STD"), " 02 0B 21 10 00 28 A0 FF 00 03 7D STK 5 STD");
     EXPECT_EQ(noResponseLine(), "       NO RESPONSE!  TIMEOUT");
     EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
+    // Stack and return at once, which no build asks for: neither tag.
+    EXPECT_EQ(sentFrameLine(HostCommand{hex("02 08 11 7F 70 00 03 16")}),
+              " 02 08 11 7F 70 00 03 16    ");
 }
 
 } // namespace
