@@ -2,11 +2,6 @@
 
 #include "hostcommand.h"
 
-bool ReplySource::wellFormed(const QByteArray &frame)
-{
-    return Frame::wellFormed(frame, commandLength);
-}
-
 QList<Exchange> ReplySource::receive(const QByteArray &bytes)
 {
     QList<Exchange> exchanges;
@@ -14,10 +9,9 @@ QList<Exchange> ReplySource::receive(const QByteArray &bytes)
     while (!pending.isEmpty()) {
         // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
         // judged once all its bytes are in.
-        const bool mayBegin = Frame::mayBegin(pending, commandLength);
-        if (mayBegin && pending.size() < commandLength)
+        if (pending.size() < commandLength && Frame::mayBegin(pending, commandLength))
             break;
-        if (mayBegin && wellFormed(pending.left(commandLength))) {
+        if (Frame::wellFormed(pending.left(commandLength), commandLength)) {
             const QByteArray command = pending.left(commandLength);
             pending.remove(0, commandLength);
             exchanges.append(respond(command));
