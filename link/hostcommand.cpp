@@ -3,9 +3,6 @@
 
 namespace {
 
-constexpr qint16 normalCommand = 0x10;
-constexpr qint16 calibrationCommand = 0x40;
-
 bool ticked(int state)
 {
     return state == 1;
@@ -13,23 +10,42 @@ bool ticked(int state)
 
 } // namespace
 
+QByteArray HostCommand::frame(quint8 control, quint8 data0, quint8 data1)
+{
+    const char data[] = {char(data0), char(data1), 0};
+    return Frame::build(length, control, QByteArrayView(data, sizeof data));
+}
+
+QByteArray HostCommand::bytes() const
+{
+    return frameText.isEmpty() ? Frame::laidOut(length, 0, {}) : frameText;
+}
+
+QString HostCommand::tag() const
+{
+    if (frameText.isEmpty())
+        return {};
+    const quint8 instruction = data1() & (Frame::stackNote | Frame::returnNote);
+    if (instruction == Frame::stackNote)
+        return QStringLiteral("STK");
+    if (instruction == Frame::returnNote)
+        return QStringLiteral("RTN");
+    return (control() & Frame::calibrationCommand) ? QStringLiteral("CAL") : QStringLiteral("   ");
+}
+
 BuildResult BuildCommand(const BuildInputs &in)
 {
     BuildResult out;
-    HostCommand &cmd = out.command;
-    cmd.tag = QStringLiteral("   ");
     out.hostState = QStringLiteral(" RUNNING");
     out.ackToggle = !in.ackToggle;
 
+    quint8 control = Frame::normalCommand;
     if (in.calibration) {
-        cmd.control = calibrationCommand;
-        cmd.tag = QStringLiteral("CAL");
+        control = Frame::calibrationCommand;
         out.hostState = QStringLiteral(" CALIBRATION MODE");
-    } else {
-        cmd.control = normalCommand;
     }
     if (out.ackToggle)
-        cmd.control += 1;
+        control |= Frame::ackBit;
 
     if (in.escrow && in.escrowed) {
         // A note whose channel the validator did not name must never be stacked: it is
@@ -37,39 +53,21 @@ BuildResult BuildCommand(const BuildInputs &in)
         const bool named = in.noteIndex >= 1 && in.noteIndex <= channelCount;
         if (named && ticked(in.channelStates[in.noteIndex - 1])) {
             out.stackRequest = true;
-            cmd.tag = QStringLiteral("STK");
             out.hostState = QStringLiteral(" STACK BILL");
         } else {
             out.returnRequest = true;
-            cmd.tag = QStringLiteral("RTN");
             out.hostState = QStringLiteral(" RETURN BILL");
         }
     }
 
+    quint8 data0 = 0;
     for (int i = 0; i < channelCount; ++i) {
         if (ticked(in.channelStates[i]))
-            cmd.data0 += qint16(1 << i);
+            data0 |= quint8(1 << i);
     }
-    cmd.data1 = (in.escrow ? Frame::escrowEnabled : 0) + (out.stackRequest ? Frame::stackNote : 0)
-                + (out.returnRequest ? Frame::returnNote : 0);
-    cmd.data2 = 0;
-    cmd.frameText = QByteArray(HostCommand::length, '\0');
-    cmd.frameText[0] = Frame::startByte;
-    cmd.frameText[1] = char(HostCommand::length);
-    cmd.frameText[2] = char(cmd.control);
-    cmd.frameText[3] = char(cmd.data0);
-    cmd.frameText[4] = char(cmd.data1);
-    cmd.frameText[5] = char(cmd.data2);
-    cmd.frameText[6] = Frame::endByte;
-    cmd.checksum = frameChecksum(cmd.frameText);
-    cmd.frameText[7] = char(cmd.checksum);
+    const quint8 data1 = (in.escrow ? Frame::escrowEnabled : 0)
+                         | (out.stackRequest ? Frame::stackNote : 0)
+                         | (out.returnRequest ? Frame::returnNote : 0);
+    out.command.frameText = HostCommand::frame(control, data0, data1);
     return out;
-}
-
-quint8 frameChecksum(QByteArrayView frame)
-{
-    quint8 sum = 0;
-    for (qsizetype i = 1; i + 2 < frame.size(); ++i)
-        sum ^= quint8(frame[i]);
-    return sum;
 }

@@ -2,34 +2,34 @@
 #pragma once
 
 #include "channels.h"
+#include "frame.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <array>
 
-// Bytes and bits that both sides of the line share.
-namespace Frame {
-constexpr char startByte = 0x02;
-constexpr char endByte = 0x03;
-// The host's escrow instruction in a command's data1.
-constexpr quint8 escrowEnabled = 0x10;
-constexpr quint8 stackNote = 0x20;
-constexpr quint8 returnNote = 0x40;
-} // namespace Frame
-
-// The 8-byte frame the host sends: 02 08 control data0 data1 data2 03 checksum.
+// The 8-byte frame the host sends: 02 08 control data0 data1 data2 03 checksum. Its fields are
+// read from its bytes, and all 0 before the first build.
 struct HostCommand
 {
     static constexpr int length = 8;
 
-    qint16 control = 0;
-    qint16 data0 = 0;
-    qint16 data1 = 0;
-    qint16 data2 = 0;
-    qint16 checksum = 0;
     QByteArray frameText; // the bytes written to the line; empty until the first build
-    QString tag; // "   ", "CAL", "STK" or "RTN"
+
+    // 02 08 control data0 data1 00 03 checksum.
+    static QByteArray frame(quint8 control, quint8 data0, quint8 data1);
+
+    // The frame as its fields hold it.
+    QByteArray bytes() const;
+    quint8 control() const { return quint8(bytes()[Frame::controlAt]); }
+    quint8 data0() const { return quint8(bytes()[Frame::dataAt]); }
+    quint8 data1() const { return quint8(bytes()[Frame::dataAt + 1]); }
+    quint8 data2() const { return quint8(bytes()[Frame::dataAt + 2]); }
+    quint8 checksum() const { return quint8(bytes()[length - 1]); }
+    // "STK" or "RTN" for a stack or return instruction, else "CAL" for a calibration command,
+    // else three blanks; empty before the first build.
+    QString tag() const;
 };
 
 // What a build reads: the window's switches and the last reply's escrow report.
@@ -54,7 +54,3 @@ struct BuildResult
 };
 
 BuildResult BuildCommand(const BuildInputs &inputs);
-
-// The checksum both sides put last in a frame, command or reply: the XOR of the bytes after the
-// start byte up to the end byte, which it leaves out.
-quint8 frameChecksum(QByteArrayView frame);

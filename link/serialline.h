@@ -6,11 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+
 // The validator's line as setSettings takes it: 9600 baud, even parity, 7 data bits, 1 stop bit.
 inline QString validatorLineSettings()
 {
     return QStringLiteral("9600, E, 7, 1");
 }
+
+// One character on that line: 10 bits (start, 7 data, parity, stop) at 9600 baud, 1.0417 ms.
+using LineCharacters = std::chrono::duration<qint64, std::ratio<10, 9600>>;
 
 // The serial line as the tester uses it, operation by operation. The window's model drives a
 // line through this interface only, so a real port and an in-memory line are interchangeable.

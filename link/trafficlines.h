@@ -6,9 +6,6 @@
 struct HostCommand;
 struct ValidatorReply;
 
-// A byte as two upper-case hexadecimal digits, leading zero kept.
-QString HexByte(int value);
-
 // " 02 08 cc d0 d1 d2 03 ss tag": 28 characters with a three-character tag.
 QString sentFrameLine(const HostCommand &command);
 

@@ -1,46 +1,91 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "validatorreply.h"
 
-#include "hostcommand.h"
-
 namespace {
 
-struct BitMeaning
+constexpr int data0At = Frame::dataAt;
+constexpr int data1At = data0At + 1;
+constexpr int data2At = data0At + 2;
+
+using namespace ReplyBits;
+
+// In the order of ReplyState. The states' precedence is the order in which the host tests them.
+constexpr ReplyBit stateBits[] = {
+        {data0At, idling, 1, "IDLING", nullptr, nullptr, nullptr},
+        {data0At, accepting, 2, "ACCEPTING", "ACC", nullptr, nullptr},
+        {data0At, escrowed, 3, "ESCROWED", "ESC", nullptr, nullptr},
+        {data0At, stacking, 4, "STACKING", "STK", nullptr, nullptr},
+        {data0At, returning, 5, "RETURNING", "RTN", nullptr, nullptr},
+        {data1At, jammed, 6, "JAMMED", "JAM", "Jammed", "jammed"},
+        {data1At, stackerFull, 7, "STACKER FULL", nullptr, "Stacker full", "stackerFull"},
+        {data1At, calibration, 8, "CALIBRATION", "CAL", "Calibration", "calibration"},
+};
+
+// In the order of ReplyEvent. A failure shows only when no other event is set.
+constexpr ReplyBit eventBits[] = {
+        {data2At, powerUpEvent, 6, "POWER UP", "PWR", "Power up", "powerUp"},
+        {data2At, invalidCommandEvent, 7, "INVALID CMD", "INV", "Invalid command", "invalidCommand"},
+        {data2At, failureEvent, 1, "FAILURE", nullptr, "Failure", "failure"},
+        {data1At, cheatedEvent, 4, "CHEATED", "CHT", "Cheated", "cheated"},
+        {data1At, rejectedEvent, 5, "REJECTED", "REJ", "Rejected", "rejected"},
+        {data0At, returnedEvent, 3, "RETURNED", "RTD", "Returned", "returned"},
+        {data0At, stackedEvent, 2, "STACKED", "STD", "Stacked", "stacked"},
+};
+
+bool isSet(const ValidatorReply &reply, const ReplyBit &bit)
 {
-    int byte; // index in the reply
-    quint8 mask;
-    const char *text;
-    const char *tag; // nullptr: leaves the tag as earlier rows left it
-};
+    return (reply.bytes[size_t(bit.byte)] & bit.mask) == bit.mask;
+}
 
-// In test order: a later set bit overwrites what an earlier one wrote.
-constexpr BitMeaning stateBits[] = {
-        {3, 0x01, "IDLING", nullptr},       {3, 0x02, "ACCEPTING", "ACC"},
-        {3, 0x04, "ESCROWED", "ESC"},       {3, 0x08, "STACKING", "STK"},
-        {3, 0x20, "RETURNING", "RTN"},      {4, 0x04, "JAMMED", "JAM"},
-        {4, 0x08, "STACKER FULL", nullptr}, {4, 0x40, "CALIBRATION", "CAL"},
-};
+// The bit of highest precedence that the reply sets, of those `among` takes; -1 when it sets
+// none of them.
+template<size_t N, typename Among>
+int shown(const ValidatorReply &reply, const ReplyBit (&table)[N], Among among)
+{
+    int top = -1;
+    for (int i = 0; i < int(N); ++i) {
+        const ReplyBit &bit = table[i];
+        if (isSet(reply, bit) && among(bit) && (top < 0 || bit.precedence > table[top].precedence))
+            top = i;
+    }
+    return top;
+}
 
-constexpr BitMeaning eventBits[] = {
-        {5, 0x04, "FAILURE", nullptr},   {3, 0x10, "STACKED", "STD"},  {3, 0x40, "RETURNED", "RTD"},
-        {4, 0x01, "CHEATED", "CHT"},     {4, 0x02, "REJECTED", "REJ"}, {5, 0x01, "POWER UP", "PWR"},
-        {5, 0x02, "INVALID CMD", "INV"},
-};
+bool any(const ReplyBit &)
+{
+    return true;
+}
+
+bool tagged(const ReplyBit &bit)
+{
+    return bit.tag;
+}
 
 template<size_t N>
-void applyBits(const ValidatorReply &reply, const BitMeaning (&table)[N], QString &text,
-               QString &tag)
+void applyBits(const ValidatorReply &reply, const ReplyBit (&table)[N], QString &text, QString &tag)
 {
-    for (const BitMeaning &bit : table) {
-        if ((reply.bytes[bit.byte] & bit.mask) != bit.mask)
-            continue;
-        text = QLatin1String(bit.text);
-        if (bit.tag)
-            tag = QLatin1String(bit.tag);
-    }
+    if (const int top = shown(reply, table, any); top >= 0)
+        text = QLatin1String(table[top].text);
+    if (const int top = shown(reply, table, tagged); top >= 0)
+        tag = QLatin1String(table[top].tag);
 }
 
 } // namespace
+
+const ReplyBit &replyBit(ReplyState state)
+{
+    return stateBits[int(state)];
+}
+
+const ReplyBit &replyBit(ReplyEvent event)
+{
+    return eventBits[int(event)];
+}
+
+QByteArray ValidatorReply::frame(quint8 control, QByteArrayView data)
+{
+    return Frame::build(length, control, data);
+}
 
 std::optional<ValidatorReply> ValidatorReply::fromRead(const QByteArray &read)
 {
@@ -58,8 +103,7 @@ ReadTail splitTail(const QByteArray &tail)
     qsizetype at = 0;
     while (at < tail.size()) {
         const QByteArray rest = tail.mid(at);
-        if (rest.size() < ValidatorReply::length && rest[0] == Frame::startByte
-            && (rest.size() < 2 || quint8(rest[1]) == ValidatorReply::lengthByte)) {
+        if (rest.size() < ValidatorReply::length && Frame::mayBegin(rest, ValidatorReply::length)) {
             split.incomplete = rest;
             break;
         }
@@ -77,13 +121,36 @@ ReadTail splitTail(const QByteArray &tail)
 
 bool ValidatorReply::checksumOk() const
 {
-    return frameChecksum(QByteArrayView(bytes.data(), length)) == bytes[10];
+    return Frame::checksum(view()) == bytes[length - 1];
 }
 
 bool ValidatorReply::isGood() const
 {
-    return bytes[0] == Frame::startByte && bytes[1] == lengthByte && bytes[9] == Frame::endByte
-           && checksumOk();
+    return Frame::wellFormed(view(), length);
+}
+
+bool ValidatorReply::has(ReplyState state) const
+{
+    return isSet(*this, replyBit(state));
+}
+
+bool ValidatorReply::has(ReplyEvent event) const
+{
+    return isSet(*this, replyBit(event));
+}
+
+std::optional<ReplyEvent> ValidatorReply::event() const
+{
+    const int top = shown(*this, eventBits, any);
+    return top < 0 ? std::nullopt : std::optional(ReplyEvent(top));
+}
+
+std::optional<ReplyState> ValidatorReply::noteState() const
+{
+    const int top = shown(*this, stateBits, [](const ReplyBit &bit) {
+        return bit.byte == data0At && (bit.mask & holdingNote);
+    });
+    return top < 0 ? std::nullopt : std::optional(ReplyState(top));
 }
 
 DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previous)
@@ -94,6 +161,7 @@ DecodedReply decodeReply(const ValidatorReply &reply, const DecodeMemory &previo
     out.eventTag = QStringLiteral("   ");
     out.noteIndex = reply.noteIndex();
     out.noteIndexText = out.noteIndex ? QString::number(out.noteIndex) : QStringLiteral(" ");
+    out.event = reply.event();
 
     applyBits(reply, stateBits, out.ownState, out.stateTag);
     applyBits(reply, eventBits, out.ownEvent, out.eventTag);

@@ -9,48 +9,48 @@ constexpr int frameLength = ValidatorReply::length;
 using namespace ProtocolRules;
 using namespace ReplyBits;
 
-// Reply byte 3's note states.
-constexpr quint8 noteStates = accepting | escrowed | stacking | returning;
-
 using Phase = ConformanceCheck::Phase;
+using Frame::hexBytes;
 
-QString hex(const QByteArray &bytes)
+ValidatorReply replyOf(const QByteArray &frame)
 {
-    return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-quint8 byteAt(const QByteArray &bytes, int index)
-{
-    return quint8(bytes[index]);
+    return *ValidatorReply::fromRead(frame);
 }
 
 int ackOf(const QByteArray &command)
 {
-    return byteAt(command, 2) & ackBit;
+    return HostCommand{command}.control() & Frame::ackBit;
+}
+
+quint8 instructionOf(const QByteArray &command)
+{
+    return HostCommand{command}.data1() & (Frame::stackNote | Frame::returnNote);
 }
 
 QString framingFault(const QByteArray &reply)
 {
     if (reply.size() < frameLength)
-        return QStringLiteral("a reply of %1 bytes: %2").arg(reply.size()).arg(hex(reply));
+        return QStringLiteral("a reply of %1 bytes: %2").arg(reply.size()).arg(hexBytes(reply));
     const std::optional<ValidatorReply> frame = ValidatorReply::fromRead(reply);
     if (!frame || !frame->isGood())
-        return QStringLiteral("not 02 0B ... 03 with a right checksum: %1").arg(hex(reply));
+        return QStringLiteral("not 02 0B ... 03 with a right checksum: %1").arg(hexBytes(reply));
     return {};
 }
 
-// The note state a reply reports: the last set bit in the order of the state table wins.
-Phase reportedPhase(quint8 data0)
+Phase reportedPhase(const ValidatorReply &reply)
 {
-    if (data0 & returning)
-        return Phase::Returning;
-    if (data0 & stacking)
-        return Phase::Stacking;
-    if (data0 & escrowed)
-        return Phase::Escrowed;
-    if (data0 & accepting)
+    switch (reply.noteState().value_or(ReplyState::Idling)) {
+    case ReplyState::Accepting:
         return Phase::Accepting;
-    return Phase::None;
+    case ReplyState::Escrowed:
+        return Phase::Escrowed;
+    case ReplyState::Stacking:
+        return Phase::Stacking;
+    case ReplyState::Returning:
+        return Phase::Returning;
+    default: // no note in hand
+        return Phase::None;
+    }
 }
 
 QString phaseName(Phase phase)
@@ -103,7 +103,8 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
     if (command.isEmpty()) {
         if (!received.isEmpty()) {
             exercise(Framing);
-            fail(Framing, false, QStringLiteral("bytes came with no frame sent: ") + hex(received));
+            fail(Framing, false,
+                 QStringLiteral("bytes came with no frame sent: ") + hexBytes(received));
         }
         return brokenNow;
     }
@@ -129,31 +130,34 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
             reply = frame;
         if (fault.isEmpty() && received.size() > frameLength) {
             fault = QStringLiteral("bytes came after the reply, unasked: ")
-                    + hex(received.mid(frameLength));
+                    + hexBytes(received.mid(frameLength));
         }
         if (!fault.isEmpty())
             fail(Framing, false, fault);
     }
 
     if (reply) {
+        const ValidatorReply frame = replyOf(*reply);
         const quint8 control = replyControl | ackOf(command);
         exercise(Acknowledgement);
-        if (byteAt(*reply, 2) != control) {
+        if (frame.control() != control) {
             fail(Acknowledgement, false,
                  QStringLiteral("control byte %1 where the frame's ACK bit asks for %2")
-                         .arg(hex(reply->mid(2, 1)), hex(QByteArray(1, char(control)))));
+                         .arg(hexBytes(QByteArray(1, char(frame.control()))),
+                              hexBytes(QByteArray(1, char(control)))));
         }
 
         const bool repeated = previousCommand && ackOf(*previousCommand) == ackOf(command);
         quint8 previousEvents[3] = {0, 0, 0};
         if (previousReply) {
             for (int i = 0; i < 3; ++i)
-                previousEvents[i] = byteAt(*previousReply, 3 + i) & eventMasks[i];
+                previousEvents[i] = replyOf(*previousReply).bytes[Frame::dataAt + i]
+                                    & eventMasks[i];
         }
         quint8 newEvents[3];
         bool outlived = false;
         for (int i = 0; i < 3; ++i) {
-            const quint8 events = byteAt(*reply, 3 + i) & eventMasks[i];
+            const quint8 events = frame.bytes[Frame::dataAt + i] & eventMasks[i];
             newEvents[i] = events & ~previousEvents[i];
             outlived = outlived || (events & previousEvents[i]);
         }
@@ -174,10 +178,9 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
                                     "acknowledged it"));
             }
         }
-        const quint8 instruction = byteAt(command, 4) & (Frame::stackNote | Frame::returnNote);
-        if (instruction == (Frame::stackNote | Frame::returnNote)) {
+        if (instructionOf(command) == (Frame::stackNote | Frame::returnNote)) {
             exercise(InvalidCommand);
-            if (!(byteAt(*reply, 5) & invalidCommandEvent)) {
+            if (!frame.has(ReplyEvent::InvalidCommand)) {
                 fail(InvalidCommand, false,
                      QStringLiteral("a frame asking to stack and return at once got no "
                                     "invalid-command event"));
@@ -190,7 +193,7 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
                 if (firstReplySeen)
                     fail(PowerUp, false, QStringLiteral("power up reported after the first reply"));
             }
-            followNote(command, *reply, newEvents);
+            followNote(command, frame, newEvents);
         }
         firstReplySeen = true;
     }
@@ -199,19 +202,19 @@ QList<ConformanceCheck::Rule> ConformanceCheck::add(const ConformanceExchange &e
     return brokenNow;
 }
 
-void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &reply,
+void ConformanceCheck::followNote(const QByteArray &command, const ValidatorReply &reply,
                                   quint8 newEvents[3])
 {
-    const quint8 data0 = byteAt(reply, 3);
-    const int channel = (byteAt(reply, 5) & 0x38) >> 3;
-    const bool judged = (data0 & noteStates) || (newEvents[0] & (stackedEvent | returnedEvent))
+    const int channel = reply.noteIndex();
+    const bool judged = (reply.data0() & holdingNote)
+                        || (newEvents[0] & (stackedEvent | returnedEvent))
                         || (newEvents[1] & rejectedEvent);
     if (!judged && note.phase == Phase::None)
         return;
     exercise(NotePaths);
 
     if (note.phase == Phase::Escrowed) {
-        const quint8 instruction = byteAt(command, 4) & (Frame::stackNote | Frame::returnNote);
+        const quint8 instruction = instructionOf(command);
         note.askedToStack = note.askedToStack || instruction == Frame::stackNote;
         note.askedToReturn = note.askedToReturn || instruction == Frame::returnNote;
     }
@@ -235,7 +238,7 @@ void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &r
     if ((newEvents[1] & rejectedEvent) && note.phase == Phase::Accepting)
         end(Phase::Accepting, "rejected");
 
-    const Phase reported = reportedPhase(data0);
+    const Phase reported = reportedPhase(reply);
     QString why;
     switch (reported) {
     case Phase::None:
@@ -253,7 +256,7 @@ void ConformanceCheck::followNote(const QByteArray &command, const QByteArray &r
             why = QStringLiteral("escrowed after %1").arg(phaseName(note.phase));
         else if (channel < 1 || channel > channelCount)
             why = QStringLiteral("escrowed with no note index");
-        else if (!(byteAt(command, 3) & (1 << (channel - 1))))
+        else if (!(HostCommand{command}.data0() & (1 << (channel - 1))))
             why = QStringLiteral("escrowed a note of channel %1, which the frame disables")
                           .arg(channel);
         break;

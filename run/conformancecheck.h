@@ -3,6 +3,7 @@
 
 #include "hostcommand.h"
 #include "protocolrules.h"
+#include "validatorreply.h"
 
 #include <QByteArray>
 #include <QList>
@@ -73,7 +74,7 @@ private:
 
     void fail(Rule rule, bool withPrevious, const QString &why);
     void exercise(Rule rule) { ++verdicts[size_t(rule)].exercised; }
-    void followNote(const QByteArray &command, const QByteArray &reply, quint8 newEvents[3]);
+    void followNote(const QByteArray &command, const ValidatorReply &reply, quint8 newEvents[3]);
 
     int replyWithinMs;
     std::array<Verdict, ruleCount> verdicts;

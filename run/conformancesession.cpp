@@ -43,13 +43,10 @@ QString resultName(const ConformanceCheck::Verdict &verdict)
 }
 
 // The frame built with a stack or return instruction, or both at once, of the host's choosing.
-void setInstruction(HostCommand &command, quint8 instruction, const QString &tag)
+void setInstruction(HostCommand &command, quint8 instruction)
 {
-    command.data1 = qint16(Frame::escrowEnabled | instruction);
-    command.frameText[4] = char(command.data1);
-    command.checksum = frameChecksum(command.frameText);
-    command.frameText[HostCommand::length - 1] = char(command.checksum);
-    command.tag = tag;
+    command.frameText = HostCommand::frame(command.control(), command.data0(),
+                                           Frame::escrowEnabled | instruction);
 }
 
 } // namespace
@@ -158,11 +155,10 @@ HostCommand ConformanceSession::nextCommand()
         // The first escrowed note is stacked, the next returned, and so on; a note of the
         // disabled channel should not be here at all, and goes back.
         const bool stack = disabledChannel == 0 && checker.notesEscrowed() % 2 == 1;
-        setInstruction(command, stack ? Frame::stackNote : Frame::returnNote,
-                       stack ? QStringLiteral("STK") : QStringLiteral("RTN"));
+        setInstruction(command, stack ? Frame::stackNote : Frame::returnNote);
         repeatNext = true;
     } else if (phase == Phase::None && !invalidSent && frames >= 2) {
-        setInstruction(command, Frame::stackNote | Frame::returnNote, command.tag);
+        setInstruction(command, Frame::stackNote | Frame::returnNote);
         invalidSent = true;
     }
     if (frames == 0 || (frames + 1) % repeatEvery == 0)

@@ -3,6 +3,7 @@
 #include "comport.h"
 #include "console.h"
 #include "fileaccess.h"
+#include "frame.h"
 #include "linereader.h"
 #include "notefeeder.h"
 #include "numbers.h"
@@ -43,8 +44,7 @@ void logFrame(const char *direction, const QByteArray &bytes, const char *note =
     printLine(stderr,
               QStringLiteral("%1 %2 %3%4")
                       .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")),
-                           QLatin1String(direction),
-                           QString::fromLatin1(bytes.toHex(' ').toUpper()), QLatin1String(note)));
+                           QLatin1String(direction), Frame::hexBytes(bytes), QLatin1String(note)));
 }
 
 int failWith(const QString &text)

@@ -4,12 +4,12 @@
 #include "fileaccess.h"
 #include "recordlayout.h"
 #include "trafficlines.h"
+#include "validatorreply.h"
 
 #include <QRegularExpression>
 
 namespace {
 
-constexpr int replyLength = 11;
 // Some 400,000 exchanges: a record longer than that is refused rather than replayed in part.
 constexpr qint64 longestRecord = 64 * 1024 * 1024;
 
@@ -40,7 +40,7 @@ bool badFrame(const QString &remarks, QByteArray *bytes)
     for (const QString &remark :
          {RecordLayout::badChecksumRemark(), RecordLayout::badFrameRemark()}) {
         if (const qsizetype at = remarks.indexOf(remark); at >= 0) {
-            *bytes = hexWords(remarks.mid(at + remark.size()), replyLength);
+            *bytes = hexWords(remarks.mid(at + remark.size()), ValidatorReply::length);
             return !bytes->isEmpty();
         }
     }
@@ -54,7 +54,7 @@ bool columnReply(const QString &column, QByteArray *bytes)
     const QString text = column.trimmed();
     if (text.isEmpty() || text == noResponseLine().trimmed())
         return true;
-    *bytes = hexWords(text, replyLength);
+    *bytes = hexWords(text, ValidatorReply::length);
     return !bytes->isEmpty();
 }
 

@@ -3,13 +3,6 @@
 
 #include "hostcommand.h"
 
-bool ReplySource::wellFormed(const QByteArray &frame)
-{
-    return frame.size() == commandLength && frame[0] == Frame::startByte
-           && frame[1] == char(commandLength) && frame[6] == Frame::endByte
-           && quint8(frame[7]) == frameChecksum(frame);
-}
-
 QList<Exchange> ReplySource::receive(const QByteArray &bytes)
 {
     QList<Exchange> exchanges;
@@ -17,11 +10,9 @@ QList<Exchange> ReplySource::receive(const QByteArray &bytes)
     while (!pending.isEmpty()) {
         // A frame is ruled out as soon as its start or length byte is wrong; otherwise it is
         // judged once all its bytes are in.
-        const bool startOk = pending[0] == Frame::startByte;
-        const bool lengthOk = pending.size() < 2 || pending[1] == char(commandLength);
-        if (startOk && lengthOk && pending.size() < commandLength)
+        if (pending.size() < commandLength && Frame::mayBegin(pending, commandLength))
             break;
-        if (startOk && lengthOk && wellFormed(pending.left(commandLength))) {
+        if (Frame::wellFormed(pending.left(commandLength), commandLength)) {
             const QByteArray command = pending.left(commandLength);
             pending.remove(0, commandLength);
             exchanges.append(respond(command));

@@ -29,9 +29,6 @@ public:
     // incomplete frame at the end waits for the next call.
     QList<Exchange> receive(const QByteArray &bytes);
 
-    // Start byte, length byte, end byte and checksum all right.
-    static bool wellFormed(const QByteArray &frame);
-
 protected:
     // The answer to a well-formed command frame.
     virtual Exchange respond(const QByteArray &command) = 0;

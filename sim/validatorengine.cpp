@@ -14,20 +14,6 @@ using namespace ReplyBits;
 constexpr int acceptingSteps = 2;
 constexpr int unaskedEvery = 10;
 
-QByteArray replyFrame(quint8 control, quint8 data0, quint8 data1, quint8 data2)
-{
-    QByteArray frame(ValidatorEngine::replyLength, '\0');
-    frame[0] = Frame::startByte;
-    frame[1] = char(ValidatorEngine::replyLength);
-    frame[2] = char(control);
-    frame[3] = char(data0);
-    frame[4] = char(data1);
-    frame[5] = char(data2);
-    frame[9] = Frame::endByte;
-    frame[10] = char(frameChecksum(frame));
-    return frame;
-}
-
 } // namespace
 
 QStringList ValidatorEngine::misbehaviourNames()
@@ -57,12 +43,13 @@ Exchange ValidatorEngine::respond(const QByteArray &command)
 QByteArray ValidatorEngine::answer(const QByteArray &command)
 {
     ++commandCount;
-    const quint8 control = quint8(command[2]);
-    const quint8 data0 = quint8(command[3]);
-    const quint8 data1 = quint8(command[4]);
+    const HostCommand frame{command};
+    const quint8 control = frame.control();
+    const quint8 data0 = frame.data0();
+    const quint8 data1 = frame.data1();
     channelEnableBits = data0;
 
-    const int ack = control & ackBit;
+    const int ack = control & Frame::ackBit;
     if (lastAck == ack && breaking != Misbehaviour::Repetition)
         return lastReply;
     lastAck = ack;
@@ -165,8 +152,8 @@ QByteArray ValidatorEngine::advance(quint8 control, quint8 data0, quint8 data1)
             lingering[i] = fresh;
         }
     }
-    const quint8 ackSent = (control & ackBit) ^ (breaking == Misbehaviour::Acknowledgement);
-    return replyFrame(replyControl | ackSent, reply[0], reply[1], reply[2]);
+    const quint8 ackSent = (control & Frame::ackBit) ^ (breaking == Misbehaviour::Acknowledgement);
+    return ValidatorReply::frame(replyControl | ackSent, QByteArrayView(reply, sizeof reply));
 }
 
 bool ValidatorEngine::insertNote(int channel)

@@ -72,7 +72,7 @@ private:
 
     // One-shot event bits for the next new reply, by reply data byte. The first reply after
     // start reports the power-up.
-    quint8 events[3] = {0, 0, 0x01};
+    quint8 events[3] = {0, 0, ReplyBits::powerUpEvent};
     bool jamRaised = false;
     bool stackerFullRaised = false;
     bool calibrationRaised = false;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "serialline.h"
+#include "validatorreply.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -23,12 +26,12 @@ public:
     // Each applies once, to the next reply written (or withheld).
     enum class Fault { Drop, Corrupt, Garbage, Split, Extra, Late, Cut, Double, Echo };
 
-    // At 9600 baud a character of 10 bits (start, 7 data, parity, stop) takes 1.0417 ms.
     // A real validator's reply has finished arriving 19 characters after the host began to
     // write its command: the command's 8 and the reply's 11, about 19.8 ms. The command's 8
     // are already spent when its last byte arrives, so the reply is due 11 characters, about
     // 11.5 ms, after receipt.
-    static constexpr std::chrono::nanoseconds replyDelay{11LL * 10 * 1'000'000'000 / 9600};
+    static constexpr std::chrono::nanoseconds replyDelay = std::chrono::duration_cast<
+            std::chrono::nanoseconds>(LineCharacters(ValidatorReply::length));
     // The gap between the two pieces of a split reply, and where it is cut.
     static constexpr std::chrono::milliseconds splitGap{6};
     static constexpr int splitAt = 4;

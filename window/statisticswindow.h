@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "hostcommand.h"
+#include "serialline.h"
+#include "validatorreply.h"
+
 #include <QTimer>
 #include <QWidget>
 
+#include <chrono>
 #include <memory>
 
 class AcceptanceStatistics;
@@ -20,8 +25,10 @@ class StatisticsWindow : public QWidget
     Q_OBJECT
 
 public:
-    // A command (8 bytes) and its reply (11 bytes) of 10 bits each at 9600 baud.
-    static constexpr double lineLimitMs = 19.8;
+    // A command (8 characters) and its reply (11) back to back, to a tenth of a millisecond.
+    static constexpr std::chrono::duration<double, std::milli> lineLimit = LineCharacters(
+            HostCommand::length + ValidatorReply::length);
+    static constexpr double lineLimitMs = qRound(lineLimit.count() * 10) / 10.0;
 
     StatisticsWindow(const AcceptanceStatistics &statistics, QWidget *parent = nullptr);
     ~StatisticsWindow() override;

@@ -49,8 +49,8 @@ TEST(HostCommand, BuildsTheFrameByteForByte)
         SCOPED_TRACE(line);
         const BuildResult r = BuildCommand(in);
         EXPECT_EQ(sentFrameLine(r.command), line);
-        EXPECT_EQ(" " + Frames::spaced(r.command.frameText) + " " + r.command.tag, line);
-        const auto &[stack, ret, hostState] = byTag.at(r.command.tag);
+        EXPECT_EQ(" " + Frame::hexBytes(r.command.frameText) + " " + r.command.tag(), line);
+        const auto &[stack, ret, hostState] = byTag.at(r.command.tag());
         EXPECT_EQ(r.stackRequest, stack);
         EXPECT_EQ(r.returnRequest, ret);
         EXPECT_EQ(r.hostState, hostState);
@@ -158,6 +158,9 @@ TEST(ValidatorReply, LogLines)
     EXPECT_EQ(replyLine(r, "STK", "5", "STD"), " 02 0B 21 10 00 28 A0 FF 00 03 7D STK 5 STD");
     EXPECT_EQ(noResponseLine(), "       NO RESPONSE!  TIMEOUT");
     EXPECT_EQ(sentFrameLine(HostCommand{}), " 02 08 00 00 00 00 03 00 ");
+    // Stack and return at once, which no build asks for: neither tag.
+    EXPECT_EQ(sentFrameLine(HostCommand{hex("02 08 11 7F 70 00 03 16")}),
+              " 02 08 11 7F 70 00 03 16    ");
 }
 
 } // namespace

@@ -82,9 +82,9 @@ TEST(RecordReplay, AnswersAsRecorded)
         for (qsizetype i = 0; i < c.controls.size(); ++i) {
             const QList<Exchange> exchanges = replay.receive(command(c.controls[i]));
             ASSERT_EQ(exchanges.size(), 1) << i;
-            QStringList replies{Frames::spaced(exchanges[0].reply)};
+            QStringList replies{Frame::hexBytes(exchanges[0].reply)};
             for (const QByteArray &later : exchanges[0].laterReplies)
-                replies << Frames::spaced(later);
+                replies << Frame::hexBytes(later);
             EXPECT_EQ(replies.join(" + "), c.replies[i]) << i;
         }
         EXPECT_EQ(replay.differing(), c.differing);

@@ -33,7 +33,7 @@ TEST(ValidatorLine, AFaultSpoilsOneReplyAndTheRepeatGetsTheGoodOne)
         ASSERT_TRUE(QTest::qWaitFor([&] { return validator.frames.size() == 1; }, patience));
         host.write(command(0x10));
         const QByteArray expected = hex(first) + hex("02 0B 20 01 00 01 00 00 00 03 2B");
-        EXPECT_EQ(Frames::spaced(readAtLeast(host, expected.size())), Frames::spaced(expected));
+        EXPECT_EQ(Frame::hexBytes(readAtLeast(host, expected.size())), Frame::hexBytes(expected));
         EXPECT_EQ(validator.replies.size(), writes);
         EXPECT_EQ(validator.engine.commands(), 2);
     }

@@ -11,36 +11,11 @@
 
 namespace {
 
-struct Bit
-{
-    int byte; // in the reply
-    quint8 mask;
-    const char *name;
-    const char *key; // in JSON
-};
-
-// In the order of AcceptanceStatistics::Event and ::State.
-constexpr Bit eventBits[] = {
-        {5, 0x01, "Power up", "powerUp"},  {5, 0x02, "Invalid command", "invalidCommand"},
-        {5, 0x04, "Failure", "failure"},   {4, 0x01, "Cheated", "cheated"},
-        {4, 0x02, "Rejected", "rejected"}, {3, 0x40, "Returned", "returned"},
-        {3, 0x10, "Stacked", "stacked"},
-};
-constexpr Bit stateBits[] = {
-        {4, 0x04, "Jammed", "jammed"},
-        {4, 0x08, "Stacker full", "stackerFull"},
-        {4, 0x40, "Calibration", "calibration"},
-};
-
 using namespace ReplyBits;
 
-// data0 states that hold a note.
-constexpr quint8 holdingNote = accepting | escrowed | stacking | returning;
-
-bool isSet(const ValidatorReply &reply, const Bit &bit)
-{
-    return reply.bytes[size_t(bit.byte)] & bit.mask;
-}
+// In the order of AcceptanceStatistics::State.
+constexpr ReplyState faultStates[] = {ReplyState::Jammed, ReplyState::StackerFull,
+                                      ReplyState::Calibration};
 
 QJsonValue orNull(const std::optional<qint64> &value)
 {
@@ -137,24 +112,25 @@ void AcceptanceStatistics::addReport(const ReplyReport &report)
         return;
     const ValidatorReply &reply = report.reply;
     for (int i = 0; i < eventKinds; ++i)
-        eventCounts[size_t(i)] += isSet(reply, eventBits[i]);
+        eventCounts[size_t(i)] += reply.has(Event(i));
     for (int i = 0; i < stateKinds; ++i) {
-        if (isSet(reply, stateBits[i]) && !(before && isSet(*before, stateBits[i])))
+        const ReplyState state = faultStates[i];
+        if (reply.has(state) && !(before && before->has(state)))
             ++stateCounts[size_t(i)];
     }
 
     // The note's outcome is the event the receive side decoded, so that a note has one outcome
     // and stacked notes are those the tally counted. A rejected or returned note that the reply
     // does not name is the note seen before it.
-    const QString &outcome = report.decoded.eventTag;
+    const std::optional<ReplyEvent> outcome = report.decoded.event;
     const int named = reply.noteIndex();
     const int channel = named ? named : note.channel;
-    if (outcome == QLatin1String("STD")) {
+    if (outcome == ReplyEvent::Stacked) {
         if (report.stackedNote && named)
             ++notes[size_t(named)].stacked;
-    } else if (outcome == QLatin1String("RTD")) {
+    } else if (outcome == ReplyEvent::Returned) {
         ++notes[size_t(channel)].returned;
-    } else if (outcome == QLatin1String("REJ")) {
+    } else if (outcome == ReplyEvent::Rejected) {
         ++notes[size_t(channel)].rejected;
     } else {
         followNote(reply);
@@ -232,12 +208,12 @@ std::optional<qint64> AcceptanceStatistics::worstLatency() const
 
 QString AcceptanceStatistics::eventName(Event kind)
 {
-    return QLatin1String(eventBits[int(kind)].name);
+    return QLatin1String(replyBit(kind).name);
 }
 
 QString AcceptanceStatistics::stateName(State kind)
 {
-    return QLatin1String(stateBits[int(kind)].name);
+    return QLatin1String(replyBit(faultStates[int(kind)]).name);
 }
 
 QString AcceptanceStatistics::notesText() const
@@ -263,12 +239,12 @@ QString AcceptanceStatistics::notesText() const
     QStringList events;
     for (int i = 0; i < eventKinds; ++i)
         events << QStringLiteral("%1 %2")
-                          .arg(QString::fromLatin1(eventBits[i].name).toLower())
+                          .arg(QString::fromLatin1(replyBit(Event(i)).name).toLower())
                           .arg(eventCounts[size_t(i)]);
     QStringList states;
     for (int i = 0; i < stateKinds; ++i)
         states << QStringLiteral("%1 %2")
-                          .arg(QString::fromLatin1(stateBits[i].name).toLower())
+                          .arg(QString::fromLatin1(replyBit(faultStates[i]).name).toLower())
                           .arg(stateCounts[size_t(i)]);
     lines << QStringLiteral("Events: ") + events.join(QStringLiteral(", "))
           << QStringLiteral("States entered: ") + states.join(QStringLiteral(", "));
@@ -323,10 +299,10 @@ QJsonObject AcceptanceStatistics::json() const
     }
     QJsonObject events;
     for (int i = 0; i < eventKinds; ++i)
-        events.insert(QLatin1String(eventBits[i].key), eventCounts[size_t(i)]);
+        events.insert(QLatin1String(replyBit(Event(i)).key), eventCounts[size_t(i)]);
     QJsonObject states;
     for (int i = 0; i < stateKinds; ++i)
-        states.insert(QLatin1String(stateBits[i].key), stateCounts[size_t(i)]);
+        states.insert(QLatin1String(replyBit(faultStates[i]).key), stateCounts[size_t(i)]);
     return {
             {QStringLiteral("frames"), counts.frames},
             {QStringLiteral("replies"), counts.replies},

@@ -37,7 +37,7 @@ struct ChannelFigures
 class AcceptanceStatistics
 {
 public:
-    enum class Event { PowerUp, InvalidCommand, Failure, Cheated, Rejected, Returned, Stacked };
+    using Event = ReplyEvent;
     static constexpr int eventKinds = 7;
     enum class State { Jammed, StackerFull, Calibration };
     static constexpr int stateKinds = 3;

@@ -23,7 +23,7 @@ class SerialLine;
 // The members that the send and receive sides share.
 struct LinkMembers
 {
-    HostCommand command; // the last frame built: control, data0 .. checksum, frameText, tag
+    HostCommand command; // the last frame built
     bool ackToggle = false;
     bool stackRequest = false;
     bool returnRequest = false;

@@ -16,19 +16,6 @@ QString orDash(const QString &text)
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
 
-QString hexBytes(QByteArrayView bytes)
-{
-    QStringList words;
-    for (const char byte : bytes)
-        words << HexByte(quint8(byte));
-    return words.join(QLatin1Char(' '));
-}
-
-QByteArrayView bytesOf(const ValidatorReply &reply)
-{
-    return QByteArrayView(reinterpret_cast<const char *>(reply.bytes.data()), reply.length);
-}
-
 } // namespace
 
 TrafficRecord::TrafficRecord(QObject *parent)
@@ -74,7 +61,7 @@ void TrafficRecord::addReply(const ReplyReport &report)
     TrafficExchange *waiting = waitingEntry();
     // What comes while no frame waits is a reply only when it is a good one.
     if (!waiting && !report.good) {
-        addStray(bytesOf(report.reply).toByteArray(), report.wallMs);
+        addStray(report.reply.view().toByteArray(), report.wallMs);
         return;
     }
     if (!report.reply.checksumOk())
@@ -282,12 +269,12 @@ QString TrafficRecord::formatLine(const TrafficExchange &exchange)
     } else if (exchange.report) {
         remarks << (exchange.report->reply.checksumOk() ? RecordLayout::badFrameRemark()
                                                         : RecordLayout::badChecksumRemark())
-                           + hexBytes(bytesOf(exchange.report->reply));
+                           + Frame::hexBytes(exchange.report->reply.view());
     }
     if (!exchange.dropped.isEmpty())
-        remarks << RecordLayout::badFrameRemark() + hexBytes(exchange.dropped);
+        remarks << RecordLayout::badFrameRemark() + Frame::hexBytes(exchange.dropped);
     if (!exchange.stray.isEmpty())
-        remarks << RecordLayout::strayBytesRemark() + hexBytes(exchange.stray);
+        remarks << RecordLayout::strayBytesRemark() + Frame::hexBytes(exchange.stray);
     if (exchange.portLost)
         remarks << QStringLiteral("port lost");
     if (!exchange.answered && exchange.kind != Kind::Stray) {

@@ -22,15 +22,7 @@ constexpr qint64 noon = 1714564800000; // 2024-05-01T12:00:00Z
 
 HostCommand frame(int control)
 {
-    const QByteArray bytes = Frames::command(control);
-    HostCommand command;
-    command.control = qint16(control);
-    command.data0 = 0x7F;
-    command.data1 = 0x10;
-    command.checksum = quint8(bytes[7]);
-    command.frameText = bytes;
-    command.tag = QStringLiteral("   ");
-    return command;
+    return HostCommand{Frames::command(control)};
 }
 
 // A record line with its time of day, which depends on the time zone, left out.
