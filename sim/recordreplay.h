@@ -21,8 +21,6 @@ public:
     // are refused.
     bool parse(const QStringList &lines, QString *error);
 
-    int frames() const { return int(steps.size()); }
-    int played() const { return next; }
     // Commands that were not the frame of the record they were answered from.
     int differing() const { return differingCommands; }
     // "replayed 3 of 10 frames, 0 differed from the record"
