@@ -23,8 +23,7 @@ int openWithoutWaiting()
 {
 #ifdef Q_OS_LINUX
     struct stat status;
-    if (fstat(STDOUT_FILENO, &status) != 0
-        || !(S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)))
+    if (fstat(STDOUT_FILENO, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)))
         return -1;
     return open("/proc/self/fd/1", O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 #else

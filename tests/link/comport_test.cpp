@@ -143,7 +143,8 @@ TEST(DataFolder, OnlyABuildTreeKeepsItsDataBesideTheProgram)
     ASSERT_TRUE(root.mkpath("build/tests") && root.mkpath("usr/bin")
                 && root.mkpath("usr/share/applications") && root.mkpath("copy"));
     QFile(root.filePath("build/CMakeCache.txt")).open(QIODevice::WriteOnly);
-    QFile(root.filePath("usr/share/applications/io.github.brisvel.Brisvel.desktop")).open(QIODevice::WriteOnly);
+    QFile(root.filePath("usr/share/applications/io.github.brisvel.Brisvel.desktop"))
+            .open(QIODevice::WriteOnly);
     const std::pair<QString, QString> cases[] = {{"build", root.filePath("build")},
                                                  {"build/tests", root.filePath("build/tests")},
                                                  {"usr/bin", userFolder},
