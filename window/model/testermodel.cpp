@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -19,9 +20,11 @@ constexpr qint64 replyThreshold = 10;
 // hands on what it has at least every 16 ms (its latency timer): a reply that has not gone on
 // for 20 ms has stopped coming.
 constexpr int arrivalGapMilliseconds = 20;
-// A frame and its reply take 19.8 ms on the line at 9600 baud: a late tick still sends while
-// that, and a little more, is left before the next one.
-constexpr int exchangeMilliseconds = 25;
+// A late tick still sends while its frame and the reply have time on the line before the next
+// one (19.8 ms at 9600 baud), and a little more.
+constexpr auto exchangeTime = std::chrono::ceil<std::chrono::milliseconds>(
+                                      LineCharacters(HostCommand::length + ValidatorReply::length))
+                              + std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -44,7 +47,7 @@ TesterModel::TesterModel(SerialLine *line, QObject *parent)
     sinceArrival.start();
     clock.start();
 
-    PollTime.setTimeNeeded(exchangeMilliseconds);
+    PollTime.setTimeNeeded(int(exchangeTime.count()));
     connect(&PollTime, &PollTimer::timeout, this, &TesterModel::pollTick);
     connect(&PollTime, &PollTimer::missed, this, [this](int ticks) {
         if (controls.runSwitch)
