@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "commandline.h"
-#include "comport.h"
-#include "fonts.h"
-#include "signalwatcher.h"
-#include "startup.h"
-#include "testerwindow.h"
+#include "base/commandline.h"
+#include "base/datafolder.h"
+#include "base/signalwatcher.h"
+#include "settings/ui/startup.h"
+#include "widgets/fonts.h"
+#include "window/testerwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

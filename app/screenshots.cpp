@@ -2,15 +2,15 @@
 // Renders the program's windows to PNG files for the documentation: both layouts idle and in
 // a conversation with a simulated validator, the start-up chooser, the configuration dialog and
 // the About window, and the statistics window after a batch of notes.
-#include "aboutwindow.h"
-#include "colorsheme.h"
-#include "configdialog.h"
-#include "fonts.h"
-#include "pseudoterminal.h"
-#include "statisticswindow.h"
-#include "testerwindow.h"
-#include "validatorengine.h"
-#include "validatorline.h"
+#include "settings/ui/aboutwindow.h"
+#include "settings/ui/colorsheme.h"
+#include "settings/ui/configdialog.h"
+#include "sim/pseudoterminal.h"
+#include "sim/validatorengine.h"
+#include "sim/validatorline.h"
+#include "widgets/fonts.h"
+#include "window/statisticswindow.h"
+#include "window/testerwindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "microbench.h"
-#include "modelpoller.h"
-#include "programrun.h"
-#include "soak.h"
-#include "stats.h"
-#include "validatorrig.h"
+#include "bench/microbench.h"
+#include "bench/modelpoller.h"
+#include "bench/programrun.h"
+#include "bench/soak.h"
+#include "bench/stats.h"
+#include "bench/validatorrig.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

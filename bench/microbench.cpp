@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "microbench.h"
+#include "bench/microbench.h"
 
-#include "hostcommand.h"
-#include "memoryline.h"
-#include "testermodel.h"
-#include "trafficlines.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/trafficlines.h"
+#include "link/validatorreply.h"
+#include "tests/support/memoryline.h"
+#include "window/model/testermodel.h"
 
 #include <benchmark/benchmark.h>
 

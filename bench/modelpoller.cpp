@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "modelpoller.h"
+#include "bench/modelpoller.h"
 
-#include "validatorrig.h"
+#include "bench/validatorrig.h"
 
 ModelPoller::ModelPoller(ValidatorRig &validator, int intervalMs, qsizetype frameCount,
                          QObject *parent)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "programrun.h"
+#include "bench/programrun.h"
 
-#include "setupfile.h"
-#include "validatorrig.h"
+#include "bench/validatorrig.h"
+#include "settings/file/setupfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "soak.h"
+#include "bench/soak.h"
 
-#include "comport.h"
-#include "numbers.h"
+#include "base/numbers.h"
+#include "link/comport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "qtserialline.h"
-#include "testermodel.h"
+#include "link/qtserialline.h"
+#include "window/model/testermodel.h"
 
 #include <QElapsedTimer>
 #include <QObject>

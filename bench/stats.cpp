@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "stats.h"
+#include "bench/stats.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "pseudoterminal.h"
-#include "validatorengine.h"
-#include "validatorline.h"
+#include "sim/pseudoterminal.h"
+#include "sim/validatorengine.h"
+#include "sim/validatorline.h"
 
 #include <QElapsedTimer>
 #include <QList>

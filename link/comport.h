@@ -3,12 +3,6 @@
 
 #include <QString>
 
-// The folder that holds SETUP.INI and the ports/ links: the running program's own folder when it
-// runs from its build tree, otherwise the per-user configuration folder ~/.config/brisvel, made
-// when missing.
-QString dataFolder();
-QString dataFolderFor(const QString &programFolder);
-
 // The highest COM port number: the tester's port box and SETUP.INI hold it in 16 bits.
 constexpr int highestComPort = 32767;
 

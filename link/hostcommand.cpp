@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "hostcommand.h"
+#include "link/hostcommand.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "frame.h"
+#include "link/channels.h"
+#include "link/frame.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pollmode.h"
+#include "link/pollmode.h"
 
 PollMode nextPollMode(PollMode mode)
 {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portdiagnosis.h"
+#include "link/portdiagnosis.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portinspection.h"
+#include "link/portinspection.h"
 
-#include "comport.h"
+#include "link/comport.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "portdiagnosis.h"
+#include "link/portdiagnosis.h"
 
 // Looks a port up on this system: what the device is, its owner and permissions, the user's
 // groups, and the programs that hold the device. Each answers what it can and leaves the rest

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "protocolrules.h"
+#include "link/protocolrules.h"
 
 namespace ProtocolRules {
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "qtserialline.h"
+#include "link/qtserialline.h"
 
-#include "comport.h"
-#include "portinspection.h"
+#include "link/comport.h"
+#include "link/portinspection.h"
 
 #include <QFileInfo>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "portdiagnosis.h"
-#include "serialline.h"
+#include "link/portdiagnosis.h"
+#include "link/serialline.h"
 
 #include <QSerialPort>
 

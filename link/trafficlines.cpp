@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "trafficlines.h"
+#include "link/trafficlines.h"
 
-#include "hostcommand.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/validatorreply.h"
 
 QString sentFrameLine(const HostCommand &command)
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "frame.h"
+#include "link/frame.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conformancecheck.h"
+#include "run/conformancecheck.h"
 
-#include "validatorreply.h"
+#include "link/validatorreply.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "hostcommand.h"
-#include "protocolrules.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/protocolrules.h"
+#include "link/validatorreply.h"
 
 #include <QByteArray>
 #include <QList>

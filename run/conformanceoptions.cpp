@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conformanceoptions.h"
+#include "run/conformanceoptions.h"
 
-#include "numbers.h"
-#include "runoptions.h"
+#include "base/numbers.h"
+#include "run/runoptions.h"
 
 #include <QCommandLineParser>
 

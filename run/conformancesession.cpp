@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conformancesession.h"
+#include "run/conformancesession.h"
 
-#include "numbers.h"
-#include "serialline.h"
-#include "testermodel.h"
-#include "trafficrecord.h"
+#include "base/numbers.h"
+#include "link/serialline.h"
+#include "window/model/testermodel.h"
+#include "window/model/trafficrecord.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "conformancecheck.h"
-#include "conformanceoptions.h"
-#include "polltimer.h"
-#include "runoptions.h"
+#include "run/conformancecheck.h"
+#include "run/conformanceoptions.h"
+#include "run/runoptions.h"
+#include "window/model/polltimer.h"
 
 #include <QElapsedTimer>
 #include <QHash>

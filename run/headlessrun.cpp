@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "headlessrun.h"
+#include "run/headlessrun.h"
 
-#include "numbers.h"
-#include "portdiagnosis.h"
-#include "recordlayout.h"
-#include "serialline.h"
+#include "base/numbers.h"
+#include "link/portdiagnosis.h"
+#include "link/recordlayout.h"
+#include "link/serialline.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "acceptancestatistics.h"
-#include "runoptions.h"
-#include "testermodel.h"
-#include "trafficrecord.h"
+#include "run/runoptions.h"
+#include "window/model/acceptancestatistics.h"
+#include "window/model/testermodel.h"
+#include "window/model/trafficrecord.h"
 
 #include <QDateTime>
 #include <QJsonObject>

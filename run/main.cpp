@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "commandline.h"
-#include "conformancesession.h"
-#include "fileaccess.h"
-#include "headlessrun.h"
-#include "qtserialline.h"
-#include "runoptions.h"
-#include "runreport.h"
-#include "signalwatcher.h"
-#include "standardoutput.h"
+#include "base/commandline.h"
+#include "base/fileaccess.h"
+#include "base/signalwatcher.h"
+#include "link/qtserialline.h"
+#include "run/conformancesession.h"
+#include "run/headlessrun.h"
+#include "run/runoptions.h"
+#include "run/runreport.h"
+#include "run/standardoutput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

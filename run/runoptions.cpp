@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "runoptions.h"
+#include "run/runoptions.h"
 
-#include "comport.h"
-#include "fileaccess.h"
-#include "numbers.h"
-#include "setupfile.h"
-#include "testermodel.h"
+#include "base/datafolder.h"
+#include "base/fileaccess.h"
+#include "base/numbers.h"
+#include "link/comport.h"
+#include "settings/file/setupfile.h"
+#include "window/model/testermodel.h"
 
 #include <QCommandLineParser>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "runreport.h"
+#include "run/runreport.h"
 
-#include "headlessrun.h"
-#include "trafficrecord.h"
+#include "run/headlessrun.h"
+#include "window/model/trafficrecord.h"
 
 #include <QDateTime>
 #include <QStringList>

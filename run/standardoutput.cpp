@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "standardoutput.h"
+#include "run/standardoutput.h"
 
 #include <QSocketNotifier>
 #include <QString>

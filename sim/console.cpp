@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "console.h"
+#include "sim/console.h"
 
-#include "validatorengine.h"
-#include "validatorline.h"
+#include "sim/validatorengine.h"
+#include "sim/validatorline.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "linereader.h"
+#include "sim/linereader.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portlink.h"
+#include "sim/portlink.h"
 
-#include "comport.h"
+#include "link/comport.h"
 
 #include <QDir>
 #include <QFile>

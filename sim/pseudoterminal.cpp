@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pseudoterminal.h"
+#include "sim/pseudoterminal.h"
 
 #include <QSocketNotifier>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "recordreplay.h"
+#include "sim/recordreplay.h"
 
-#include "fileaccess.h"
-#include "recordlayout.h"
-#include "trafficlines.h"
-#include "validatorreply.h"
+#include "base/fileaccess.h"
+#include "link/recordlayout.h"
+#include "link/trafficlines.h"
+#include "link/validatorreply.h"
 
 #include <QRegularExpression>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "replysource.h"
+#include "sim/replysource.h"
 
 #include <QString>
 #include <QStringList>

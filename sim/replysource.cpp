@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "replysource.h"
+#include "sim/replysource.h"
 
-#include "hostcommand.h"
+#include "link/hostcommand.h"
 
 QList<Exchange> ReplySource::receive(const QByteArray &bytes)
 {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "hostcommand.h"
+#include "link/hostcommand.h"
 
 #include <QByteArray>
 #include <QList>

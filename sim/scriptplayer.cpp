@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "scriptplayer.h"
+#include "sim/scriptplayer.h"
 
-#include "console.h"
+#include "sim/console.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "validatorengine.h"
+#include "sim/validatorengine.h"
 
-#include "hostcommand.h"
+#include "link/hostcommand.h"
 
 #include <algorithm>
 #include <utility>

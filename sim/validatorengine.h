@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "protocolrules.h"
-#include "replysource.h"
-#include "validatorreply.h"
+#include "link/channels.h"
+#include "link/protocolrules.h"
+#include "link/validatorreply.h"
+#include "sim/replysource.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "validatorline.h"
+#include "sim/validatorline.h"
 
-#include "validatorengine.h"
+#include "sim/validatorengine.h"
 
 #include <QIODevice>
 

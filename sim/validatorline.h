@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "serialline.h"
-#include "validatorreply.h"
+#include "link/serialline.h"
+#include "link/validatorreply.h"
 
 #include <QElapsedTimer>
 #include <QObject>

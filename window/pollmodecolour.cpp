@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pollmodecolour.h"
+#include "window/pollmodecolour.h"
 
 QColor pollModeColour(PollMode mode, DisplayProfile profile)
 {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "pollmode.h"
-#include "setupfile.h"
+#include "link/pollmode.h"
+#include "settings/file/setupfile.h"
 
 #include <QColor>
 

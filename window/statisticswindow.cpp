@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "statisticswindow.h"
+#include "window/statisticswindow.h"
 
-#include "acceptancestatistics.h"
 #include "ui_statisticswindow.h"
+#include "window/model/acceptancestatistics.h"
 
 #include <QHeaderView>
 

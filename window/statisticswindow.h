@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "hostcommand.h"
-#include "serialline.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/serialline.h"
+#include "link/validatorreply.h"
 
 #include <QTimer>
 #include <QWidget>

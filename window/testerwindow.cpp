@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "testerwindow.h"
+#include "window/testerwindow.h"
 
-#include "aboutwindow.h"
-#include "lamp.h"
-#include "qtserialline.h"
-#include "setupfile.h"
-#include "statisticswindow.h"
-#include "trafficlogview.h"
+#include "link/qtserialline.h"
+#include "settings/file/setupfile.h"
+#include "settings/ui/aboutwindow.h"
 #include "ui_main256.h"
 #include "ui_main64k.h"
+#include "widgets/lamp.h"
+#include "widgets/trafficlogview.h"
+#include "window/statisticswindow.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAction>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "acceptancestatistics.h"
-#include "channelvalues.h"
-#include "pollmodecolour.h"
-#include "testermodel.h"
-#include "trafficrecord.h"
+#include "settings/ui/channelvalues.h"
+#include "window/model/acceptancestatistics.h"
+#include "window/model/testermodel.h"
+#include "window/model/trafficrecord.h"
+#include "window/pollmodecolour.h"
 
 #include <QPointer>
 #include <QWidget>

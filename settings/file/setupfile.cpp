@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setupfile.h"
+#include "settings/file/setupfile.h"
 
-#include "fileaccess.h"
-#include "numbers.h"
-#include "wholewrite.h"
+#include "base/fileaccess.h"
+#include "base/numbers.h"
+#include "base/wholewrite.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "aboutwindow.h"
+#include "settings/ui/aboutwindow.h"
 #include "ui_about.h"
 
-#include "configdialog.h"
-#include "formsetup.h"
-#include "pictures.h"
+#include "settings/ui/configdialog.h"
+#include "settings/ui/formsetup.h"
+#include "widgets/pictures.h"
 
 #include <QCloseEvent>
 

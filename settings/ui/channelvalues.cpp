@@ -1,4 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "channelvalues.h"
+#include "settings/ui/channelvalues.h"
 
 ChannelValues::~ChannelValues() = default;

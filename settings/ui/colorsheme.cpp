@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "colorsheme.h"
+#include "settings/ui/colorsheme.h"
 #include "ui_colorsheme.h"
 
-#include "formsetup.h"
+#include "settings/ui/formsetup.h"
 
 #include <QCloseEvent>
 

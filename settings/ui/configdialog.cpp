@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "configdialog.h"
+#include "settings/ui/configdialog.h"
 #include "ui_config.h"
 
-#include "channelvalues.h"
-#include "formsetup.h"
-#include "numbers.h"
-#include "pictures.h"
-#include "setupfile.h"
+#include "base/numbers.h"
+#include "settings/file/setupfile.h"
+#include "settings/ui/channelvalues.h"
+#include "settings/ui/formsetup.h"
+#include "widgets/pictures.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
+#include "link/channels.h"
 
 #include <QPointer>
 #include <QWidget>

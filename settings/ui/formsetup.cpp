@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "formsetup.h"
+#include "settings/ui/formsetup.h"
 
 #include <QFont>
 #include <QScreen>

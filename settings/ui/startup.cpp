@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "startup.h"
+#include "settings/ui/startup.h"
 
-#include "colorsheme.h"
-#include "setupfile.h"
+#include "settings/file/setupfile.h"
+#include "settings/ui/colorsheme.h"
 
 Startup::Startup(const QString &dataFolder, OpenTester openTester, QObject *parent)
     : QObject(parent)

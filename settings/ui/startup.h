@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "setupfile.h"
+#include "settings/file/setupfile.h"
 
 #include <QObject>
 #include <QString>

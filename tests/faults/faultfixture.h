@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "frames.h"
-#include "handpacedmodel.h"
-#include "numbers.h"
-#include "qtserialline.h"
-#include "simulatedvalidator.h"
+#include "base/numbers.h"
+#include "link/qtserialline.h"
+#include "tests/support/frames.h"
+#include "tests/support/handpacedmodel.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "faultfixture.h"
+#include "tests/faults/faultfixture.h"
 
 #include <optional>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "receivefuzz.h"
+#include "tests/fuzz/receivefuzz.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "receivefuzz.h"
+#include "tests/fuzz/receivefuzz.h"
 
-#include "handpacedmodel.h"
+#include "tests/support/handpacedmodel.h"
 
 #include <QCoreApplication>
 

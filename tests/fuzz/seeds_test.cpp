@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "receivefuzz.h"
-#include "setupfuzz.h"
+#include "tests/fuzz/receivefuzz.h"
+#include "tests/fuzz/setupfuzz.h"
 
 #include <QDir>
 #include <QFile>

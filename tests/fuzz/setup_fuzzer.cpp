@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setupfuzz.h"
+#include "tests/fuzz/setupfuzz.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

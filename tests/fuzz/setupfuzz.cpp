@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setupfuzz.h"
+#include "tests/fuzz/setupfuzz.h"
 
-#include "setupfile.h"
+#include "settings/file/setupfile.h"
 
 #include <QFile>
 

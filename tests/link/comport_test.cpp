@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "comport.h"
-#include "qtserialline.h"
+#include "base/datafolder.h"
+#include "link/comport.h"
+#include "link/qtserialline.h"
 
 #include <QFile>
 #include <QTemporaryDir>

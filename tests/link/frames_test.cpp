@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "hostcommand.h"
-#include "printers.h"
-#include "trafficlines.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/trafficlines.h"
+#include "link/validatorreply.h"
+#include "tests/support/frames.h"
+#include "tests/support/printers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conformancecheck.h"
+#include "run/conformancecheck.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "headlessrun.h"
-#include "qtserialline.h"
-#include "simulatedvalidator.h"
+#include "link/qtserialline.h"
+#include "run/headlessrun.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>

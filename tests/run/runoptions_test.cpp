@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "conformanceoptions.h"
-#include "runoptions.h"
-#include "setupfile.h"
+#include "run/conformanceoptions.h"
+#include "run/runoptions.h"
+#include "settings/file/setupfile.h"
 
 #include <QCommandLineParser>
 #include <QFile>

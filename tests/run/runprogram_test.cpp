@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "portinspection.h"
-#include "printers.h"
-#include "programrunner.h"
-#include "setupfile.h"
-#include "simulatedvalidator.h"
+#include "link/portinspection.h"
+#include "settings/file/setupfile.h"
+#include "tests/support/printers.h"
+#include "tests/support/programrunner.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

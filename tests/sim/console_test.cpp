@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "console.h"
-#include "frames.h"
-#include "notefeeder.h"
-#include "scriptplayer.h"
-#include "simulatedvalidator.h"
+#include "sim/console.h"
+#include "sim/notefeeder.h"
+#include "sim/scriptplayer.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QSet>
 #include <QSignalSpy>

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "headlessrun.h"
-#include "printers.h"
-#include "programrunner.h"
-#include "qtserialline.h"
-#include "recordreplay.h"
-#include "simulatedvalidator.h"
+#include "link/qtserialline.h"
+#include "run/headlessrun.h"
+#include "sim/recordreplay.h"
+#include "tests/support/frames.h"
+#include "tests/support/printers.h"
+#include "tests/support/programrunner.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QCommandLineParser>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "programrunner.h"
-#include "simulatedvalidator.h"
+#include "tests/support/frames.h"
+#include "tests/support/programrunner.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "validatorengine.h"
+#include "sim/validatorengine.h"
+#include "tests/support/frames.h"
 
 #include <gtest/gtest.h>
 

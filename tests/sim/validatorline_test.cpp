@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "simulatedvalidator.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulatedvalidator.h"
 
 #include <QSignalSpy>
 

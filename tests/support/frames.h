@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "hostcommand.h"
-#include "validatorreply.h"
+#include "link/hostcommand.h"
+#include "link/validatorreply.h"
 
 #include <QByteArray>
 #include <QString>

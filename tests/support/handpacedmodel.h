@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "memoryline.h"
-#include "testermodel.h"
+#include "link/channels.h"
+#include "tests/support/memoryline.h"
+#include "window/model/testermodel.h"
 
 // Sets a model up as the tests use it: port 1, opened at the next send; every channel enabled,
 // escrow on, Normal Poll; and a poll interval that never ticks within a test, so that every

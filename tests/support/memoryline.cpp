@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "memoryline.h"
+#include "tests/support/memoryline.h"
 
 bool MemoryLine::setCommPort(int number)
 {

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "comport.h"
-#include "pseudoterminal.h"
-#include "validatorengine.h"
-#include "validatorline.h"
+#include "link/comport.h"
+#include "sim/pseudoterminal.h"
+#include "sim/validatorengine.h"
+#include "sim/validatorline.h"
 
 #include <QDir>
 #include <QFile>

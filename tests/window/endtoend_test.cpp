@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fonts.h"
-#include "frames.h"
-#include "simulatedvalidator.h"
-#include "testerwindow.h"
+#include "tests/support/frames.h"
+#include "tests/support/simulatedvalidator.h"
+#include "widgets/fonts.h"
+#include "window/testerwindow.h"
 
 #include <QAction>
 #include <QCheckBox>

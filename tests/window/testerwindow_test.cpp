@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "aboutwindow.h"
-#include "colorsheme.h"
-#include "comport.h"
-#include "configdialog.h"
-#include "fonts.h"
-#include "frames.h"
-#include "memoryline.h"
-#include "openwindows.h"
-#include "printers.h"
-#include "setupfile.h"
-#include "startup.h"
-#include "statisticswindow.h"
-#include "testerwindow.h"
-#include "trafficlogview.h"
+#include "link/comport.h"
+#include "settings/file/setupfile.h"
+#include "settings/ui/aboutwindow.h"
+#include "settings/ui/colorsheme.h"
+#include "settings/ui/configdialog.h"
+#include "settings/ui/startup.h"
+#include "tests/support/frames.h"
+#include "tests/support/memoryline.h"
+#include "tests/support/openwindows.h"
+#include "tests/support/printers.h"
+#include "widgets/fonts.h"
+#include "widgets/trafficlogview.h"
+#include "window/statisticswindow.h"
+#include "window/testerwindow.h"
 
 #include <QAbstractFileIconProvider>
 #include <QAction>
@@ -30,7 +30,7 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
-#include "programrunner.h"
+#include "tests/support/programrunner.h"
 
 #include <sys/stat.h>
 #ifdef Q_OS_LINUX

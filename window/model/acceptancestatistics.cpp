@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "acceptancestatistics.h"
+#include "window/model/acceptancestatistics.h"
 
-#include "testermodel.h"
+#include "window/model/testermodel.h"
 
 #include <QJsonArray>
 #include <QStringList>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "replyreport.h"
-#include "trafficrecord.h"
+#include "link/channels.h"
+#include "window/model/replyreport.h"
+#include "window/model/trafficrecord.h"
 
 #include <QJsonObject>
 #include <QString>

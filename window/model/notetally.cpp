@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "notetally.h"
+#include "window/model/notetally.h"
 
-#include "numbers.h"
+#include "base/numbers.h"
 
 #include <optional>
 

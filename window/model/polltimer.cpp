@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "polltimer.h"
+#include "window/model/polltimer.h"
 
 #include <QSocketNotifier>
 

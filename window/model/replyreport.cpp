@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "replyreport.h"
+#include "window/model/replyreport.h"
 
 ReplyReport reportReply(const ValidatorReply &reply, const DecodeMemory &memory,
                         const ValidatorReply &previousGood)

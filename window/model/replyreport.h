@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "validatorreply.h"
+#include "link/validatorreply.h"
 
 // One frame that began with the start byte, as the receive side took it: everything that the log,
 // the tally, the traffic record, the statistics and the runner need of it, decoded once.

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "testermodel.h"
+#include "window/model/testermodel.h"
 
-#include "numbers.h"
-#include "serialline.h"
-#include "trafficlines.h"
+#include "base/numbers.h"
+#include "link/serialline.h"
+#include "link/trafficlines.h"
 
 #include <QDateTime>
 

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "channels.h"
-#include "hostcommand.h"
-#include "notetally.h"
-#include "pollmode.h"
-#include "polltimer.h"
-#include "replyreport.h"
-#include "setupfile.h"
-#include "trafficlog.h"
-#include "validatorreply.h"
+#include "link/channels.h"
+#include "link/hostcommand.h"
+#include "link/pollmode.h"
+#include "link/validatorreply.h"
+#include "settings/file/setupfile.h"
+#include "window/model/notetally.h"
+#include "window/model/polltimer.h"
+#include "window/model/replyreport.h"
+#include "window/model/trafficlog.h"
 
 #include <QColor>
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "trafficlog.h"
+#include "window/model/trafficlog.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "trafficrecord.h"
+#include "window/model/trafficrecord.h"
 
-#include "recordlayout.h"
-#include "testermodel.h"
-#include "trafficlines.h"
-#include "wholewrite.h"
+#include "base/wholewrite.h"
+#include "link/recordlayout.h"
+#include "link/trafficlines.h"
+#include "window/model/testermodel.h"
 
 #include <QDateTime>
 #include <QSaveFile>

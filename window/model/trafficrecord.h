@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "hostcommand.h"
-#include "replyreport.h"
+#include "link/hostcommand.h"
+#include "window/model/replyreport.h"
 
 #include <QFile>
 #include <QObject>

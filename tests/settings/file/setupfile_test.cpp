@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "setupfile.h"
+#include "settings/file/setupfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 
 #ifdef Q_OS_UNIX
-#include "filesizelimit.h"
+#include "tests/support/filesizelimit.h"
 #endif
 
 #include <gtest/gtest.h>

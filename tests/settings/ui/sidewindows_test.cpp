@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "aboutwindow.h"
-#include "channelvalues.h"
-#include "colorsheme.h"
-#include "configdialog.h"
-#include "notetally.h"
-#include "openwindows.h"
-#include "printers.h"
-#include "programrunner.h"
-#include "setupfile.h"
-#include "startup.h"
+#include "settings/file/setupfile.h"
+#include "settings/ui/aboutwindow.h"
+#include "settings/ui/channelvalues.h"
+#include "settings/ui/colorsheme.h"
+#include "settings/ui/configdialog.h"
+#include "settings/ui/startup.h"
+#include "tests/support/openwindows.h"
+#include "tests/support/printers.h"
+#include "tests/support/programrunner.h"
+#include "window/model/notetally.h"
 
 #include <QApplication>
 #include <QDir>

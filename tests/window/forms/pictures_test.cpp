@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "aboutwindow.h"
-#include "acceptancestatistics.h"
-#include "colorsheme.h"
-#include "configdialog.h"
-#include "fonts.h"
-#include "frames.h"
-#include "memoryline.h"
-#include "statisticswindow.h"
-#include "testerwindow.h"
-#include "trafficlogview.h"
+#include "settings/ui/aboutwindow.h"
+#include "settings/ui/colorsheme.h"
+#include "settings/ui/configdialog.h"
+#include "tests/support/frames.h"
+#include "tests/support/memoryline.h"
+#include "widgets/fonts.h"
+#include "widgets/trafficlogview.h"
+#include "window/model/acceptancestatistics.h"
+#include "window/statisticswindow.h"
+#include "window/testerwindow.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "acceptancestatistics.h"
-#include "frames.h"
-#include "printers.h"
+#include "tests/support/frames.h"
+#include "tests/support/printers.h"
+#include "window/model/acceptancestatistics.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "notetally.h"
-#include "printers.h"
+#include "tests/support/printers.h"
+#include "window/model/notetally.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "handpacedmodel.h"
-#include "printers.h"
+#include "tests/support/frames.h"
+#include "tests/support/handpacedmodel.h"
+#include "tests/support/printers.h"
 
 #include <QLocale>
 #include <QSignalSpy>

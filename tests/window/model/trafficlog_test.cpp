@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "printers.h"
-#include "trafficlog.h"
+#include "tests/support/printers.h"
+#include "window/model/trafficlog.h"
 
 #include <gtest/gtest.h>
 

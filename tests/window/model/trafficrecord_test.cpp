@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "frames.h"
-#include "handpacedmodel.h"
-#include "printers.h"
-#include "trafficrecord.h"
+#include "tests/support/frames.h"
+#include "tests/support/handpacedmodel.h"
+#include "tests/support/printers.h"
+#include "window/model/trafficrecord.h"
 #ifdef Q_OS_LINUX
-#include "filesizelimit.h"
+#include "tests/support/filesizelimit.h"
 #endif
 
 #include <QDateTime>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "trafficlogview.h"
+#include "widgets/trafficlogview.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "latencyhistogram.h"
+#include "widgets/latencyhistogram.h"
 
 #include <QHelpEvent>
 #include <QPainter>

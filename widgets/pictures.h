@@ -6,7 +6,7 @@
 #include <QString>
 
 // The pictures drawn for the program, kept as SVG drawings in the resources at
-// ":/forms/pictures/<name>.svg", each drawn for one size in pixels:
+// ":/pictures/<name>.svg", each drawn for one size in pixels:
 //   "logo"      118 x 34  the Brisvel wordmark with a banknote
 //   "runoff"     29 x 28  the run switch while off: a round button with a red cross
 //   "runon"      28 x 27  the run switch while on: a round button with a red ring

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fonts.h"
+#include "widgets/fonts.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "wholewrite.h"
+#include "base/wholewrite.h"
 
 #include <QIODevice>
 

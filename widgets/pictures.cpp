@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "pictures.h"
+#include "widgets/pictures.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
 
 QString picturePath(const QString &name)
 {
-    return QStringLiteral(":/forms/pictures/%1.svg").arg(name);
+    return QStringLiteral(":/pictures/%1.svg").arg(name);
 }
 
 QPixmap picture(const QString &name, const QSize &size)

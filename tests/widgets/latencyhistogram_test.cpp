@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "latencyhistogram.h"
-#include "printers.h"
+#include "tests/support/printers.h"
+#include "widgets/latencyhistogram.h"
 
 #include <QHelpEvent>
 #include <QToolTip>

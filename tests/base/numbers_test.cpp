@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "numbers.h"
+#include "base/numbers.h"
 
 #include <QLocale>
 

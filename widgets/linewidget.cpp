@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "linewidget.h"
+#include "widgets/linewidget.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "signalwatcher.h"
+#include "base/signalwatcher.h"
 
 #include <QSocketNotifier>
 

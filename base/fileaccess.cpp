@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fileaccess.h"
+#include "base/fileaccess.h"
 
 #include <QFile>
 #include <QFileInfo>
